@@ -1,0 +1,27 @@
+# Front door: `make demo` and `make test` set up a fresh Debian 12 machine,
+# build and run. Build trees: build/ (plain) and build-asan/ (sanitizers).
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build test demo clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(BUILD) $(CMAKE_FLAGS)
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	$(BUILD)/tools/zarn-host demo --out demo-out
+
+clean:
+	rm -rf $(BUILD) build-asan

@@ -1,0 +1,28 @@
+# The plug-in: every source of its subsystems' folders, compiled once into an
+# object library that the module and the unit tests share.
+set(ZARN_PLUGIN_DIRS shell footage video audio diag platform)
+set(ZARN_PLUGIN_SOURCES)
+foreach(dir IN LISTS ZARN_PLUGIN_DIRS)
+  file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)
+  list(APPEND ZARN_PLUGIN_SOURCES ${dir_sources})
+endforeach()
+# Platform files carry their platform in the name.
+if(WIN32)
+  list(FILTER ZARN_PLUGIN_SOURCES EXCLUDE REGEX "_posix\\.cpp$")
+else()
+  list(FILTER ZARN_PLUGIN_SOURCES EXCLUDE REGEX "_win\\.cpp$")
+endif()
+list(FILTER ZARN_PLUGIN_SOURCES EXCLUDE REGEX "/shell/entry_point\\.cpp$")
+
+add_library(zarn_core OBJECT ${ZARN_PLUGIN_SOURCES})
+target_include_directories(zarn_core PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(zarn_core PUBLIC PkgConfig::FFMPEG)
+
+# The module exports EntryPointFunc and nothing else.
+add_library(Zarn_Importer MODULE ${PROJECT_SOURCE_DIR}/shell/entry_point.cpp $<TARGET_OBJECTS:zarn_core>)
+target_include_directories(Zarn_Importer PRIVATE ${PROJECT_SOURCE_DIR})
+target_link_libraries(Zarn_Importer PRIVATE PkgConfig::FFMPEG)
+set_target_properties(Zarn_Importer PROPERTIES PREFIX "" SUFFIX ".aex")
+if(NOT WIN32)
+  target_link_options(Zarn_Importer PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+endif()

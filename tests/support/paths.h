@@ -1,0 +1,13 @@
+// Where the tests find the built module and the generated media.
+#pragma once
+
+#include <string>
+
+namespace zarn_test {
+
+inline std::string ModulePath() { return ZARN_MODULE_PATH; }
+inline std::string MediaDir() { return ZARN_MEDIA_DIR; }
+inline std::string MediaPath(const std::string& name) { return MediaDir() + "/" + name; }
+inline std::string SourceDir() { return ZARN_SOURCE_DIR; }
+
+}  // namespace zarn_test

@@ -21,7 +21,7 @@ test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 demo: build
-	$(BUILD)/tools/zarn-host demo --out demo-out
+	$(BUILD)/bin/zarn-host demo --out demo-out
 
 clean:
 	rm -rf $(BUILD) build-asan

@@ -22,7 +22,9 @@ target_link_libraries(zarn_core PUBLIC PkgConfig::FFMPEG)
 add_library(Zarn_Importer MODULE ${PROJECT_SOURCE_DIR}/shell/entry_point.cpp $<TARGET_OBJECTS:zarn_core>)
 target_include_directories(Zarn_Importer PRIVATE ${PROJECT_SOURCE_DIR})
 target_link_libraries(Zarn_Importer PRIVATE PkgConfig::FFMPEG)
-set_target_properties(Zarn_Importer PROPERTIES PREFIX "" SUFFIX ".aex")
+# zarn-host finds the module next to itself.
+set_target_properties(Zarn_Importer PROPERTIES PREFIX "" SUFFIX ".aex"
+  LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 if(NOT WIN32)
   target_link_options(Zarn_Importer PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
 endif()

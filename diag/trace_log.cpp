@@ -1,0 +1,88 @@
+#include "diag/trace_log.h"
+
+#include <atomic>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/trace_path.h"
+
+namespace {
+
+// Constant-initialised and trivially destructible: usable from the first
+// instruction of the module to the last, whatever the order of static
+// construction and destruction. Null means lines are dropped.
+std::atomic<std::FILE*> g_log{nullptr};
+
+void ReplaceStream(std::FILE* next) {
+  if (std::FILE* previous = g_log.exchange(next)) std::fclose(previous);
+}
+
+// Closes the file when the module is unloaded, so a host that loads the
+// module again does not keep the old descriptor open. Later lines are dropped.
+struct CloseAtUnload {
+  ~CloseAtUnload() { ReplaceStream(nullptr); }
+} close_at_unload;
+
+constexpr char kLineEnd[] = "\r\n";
+constexpr size_t kLineEndLength = sizeof(kLineEnd) - 1;
+
+}  // namespace
+
+namespace TraceLog {
+
+// Binary mode: the line ends are written as they are, CR LF on every platform.
+void Open() { ReplaceStream(std::fopen(TraceLogPath(), "wb")); }
+
+void Close() { ReplaceStream(nullptr); }
+
+}  // namespace TraceLog
+
+TraceLine::~TraceLine() {
+  std::FILE* log = g_log.load(std::memory_order_acquire);
+  if (!log) return;
+  std::memcpy(buffer_ + length_, kLineEnd, kLineEndLength);
+  // One fwrite holds the stream's lock for the whole line, so concurrent
+  // lines never interleave; the flush puts it in the file at once.
+  std::fwrite(buffer_, 1, length_ + kLineEndLength, log);
+  std::fflush(log);
+}
+
+// Text that does not fit is cut; room for the line end is always kept.
+void TraceLine::Append(const char* text, size_t length) {
+  size_t room = sizeof(buffer_) - kLineEndLength - length_;
+  if (length > room) length = room;
+  std::memcpy(buffer_ + length_, text, length);
+  length_ += length;
+}
+
+TraceLine& TraceLine::operator<<(const char* text) {
+  if (text) Append(text, std::strlen(text));
+  return *this;
+}
+
+namespace {
+// Plain decimal: "-" for negatives, no sign, fill or separators otherwise.
+template <typename Int>
+size_t FormatDecimal(char (&digits)[24], Int value) {
+  return static_cast<size_t>(std::to_chars(digits, digits + sizeof(digits), value).ptr - digits);
+}
+}  // namespace
+
+TraceLine& TraceLine::operator<<(int32_t value) {
+  char digits[24];
+  Append(digits, FormatDecimal(digits, value));
+  return *this;
+}
+
+TraceLine& TraceLine::operator<<(uint32_t value) {
+  char digits[24];
+  Append(digits, FormatDecimal(digits, value));
+  return *this;
+}
+
+TraceLine& TraceLine::operator<<(int64_t value) {
+  char digits[24];
+  Append(digits, FormatDecimal(digits, value));
+  return *this;
+}

@@ -1,0 +1,67 @@
+#include "shell/suite_cache.h"
+
+#include <iterator>
+#include <type_traits>
+
+namespace {
+
+struct SuiteId {
+  const char* name;
+  int32_t version;
+};
+
+// The order of this table is the release order; a table slot's index is its
+// position here.
+constexpr SuiteId kSuites[] = {
+    {kAEGPRegisterSuite, kAEGPRegisterSuiteVersion},  // 0
+    {kAEGPMemorySuite, kAEGPMemorySuiteVersion},      // 1
+    {kAEGPUtilitySuite, kAEGPUtilitySuiteVersion},    // 2
+    {kPFANSISuite, kPFANSISuiteVersion},              // 3
+    {kPFFillMatteSuite, kPFFillMatteSuiteVersion},    // 4
+    {kAEGPIOInSuite, kAEGPIOInSuiteVersion},          // 5
+};
+enum SuiteIndex { kRegister, kMemory, kUtility, kANSI, kFillMatte, kIOIn };
+
+}  // namespace
+
+SuiteCache::SuiteCache(const SPBasicSuite* basic) : basic_(basic) {
+  if (!basic_) throw SuiteMissing{};
+}
+
+SuiteCache::~SuiteCache() {
+  static_assert(std::size(kSuites) == std::extent_v<decltype(tables_)>);
+  for (size_t i = 0; i < std::size(kSuites); ++i) {
+    // A release failure changes nothing for the plug-in.
+    if (tables_[i]) (void)basic_->ReleaseSuite(kSuites[i].name, kSuites[i].version);
+  }
+}
+
+const void* SuiteCache::Acquire(int index) {
+  if (tables_[index]) return tables_[index];
+  const void* table = nullptr;
+  const SuiteId& id = kSuites[index];
+  if (basic_->AcquireSuite(id.name, id.version, &table) != kSPNoError || !table) {
+    throw SuiteMissing{};
+  }
+  tables_[index] = table;
+  return table;
+}
+
+const AEGP_RegisterSuite5* SuiteCache::RegisterSuite() {
+  return static_cast<const AEGP_RegisterSuite5*>(Acquire(kRegister));
+}
+const AEGP_UtilitySuite3* SuiteCache::UtilitySuite() {
+  return static_cast<const AEGP_UtilitySuite3*>(Acquire(kUtility));
+}
+const PF_ANSICallbacksSuite1* SuiteCache::ANSISuite() {
+  return static_cast<const PF_ANSICallbacksSuite1*>(Acquire(kANSI));
+}
+const AEGP_MemorySuite1* SuiteCache::MemorySuite() {
+  return static_cast<const AEGP_MemorySuite1*>(Acquire(kMemory));
+}
+const AEGP_IOInSuite4* SuiteCache::IOInSuite() {
+  return static_cast<const AEGP_IOInSuite4*>(Acquire(kIOIn));
+}
+const PF_FillMatteSuite2* SuiteCache::FillMatteSuite() {
+  return static_cast<const PF_FillMatteSuite2*>(Acquire(kFillMatte));
+}

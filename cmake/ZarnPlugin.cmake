@@ -27,4 +27,6 @@ set_target_properties(Zarn_Importer PROPERTIES PREFIX "" SUFFIX ".aex"
   LIBRARY_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 if(NOT WIN32)
   target_link_options(Zarn_Importer PRIVATE -Wl,--exclude-libs,ALL -Wl,--no-undefined)
+  target_link_options(Zarn_Importer PRIVATE -Wl,--version-script=${PROJECT_SOURCE_DIR}/shell/exports.map)
+  set_property(TARGET Zarn_Importer APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/shell/exports.map)
 endif()

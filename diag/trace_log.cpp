@@ -1,7 +1,6 @@
 #include "diag/trace_log.h"
 
 #include <atomic>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -63,21 +62,37 @@ TraceLine& TraceLine::operator<<(const char* text) {
 
 namespace {
 // Plain decimal: "-" for negatives, no sign, fill or separators otherwise.
-template <typename Int>
-size_t FormatDecimal(char (&digits)[24], Int value) {
-  return static_cast<size_t>(std::to_chars(digits, digits + sizeof(digits), value).ptr - digits);
+// Written by hand: the library's formatter brings exported unique symbols
+// into the module.
+size_t FormatDecimal(char (&digits)[24], bool negative, uint64_t magnitude) {
+  char reversed[20];
+  size_t count = 0;
+  do {
+    reversed[count++] = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude);
+  size_t length = 0;
+  if (negative) digits[length++] = '-';
+  while (count) digits[length++] = reversed[--count];
+  return length;
+}
+
+size_t FormatDecimal(char (&digits)[24], int64_t value) {
+  // The magnitude is taken in unsigned arithmetic so INT64_MIN has one.
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+  return FormatDecimal(digits, value < 0, magnitude);
 }
 }  // namespace
 
 TraceLine& TraceLine::operator<<(int32_t value) {
   char digits[24];
-  Append(digits, FormatDecimal(digits, value));
+  Append(digits, FormatDecimal(digits, int64_t{value}));
   return *this;
 }
 
 TraceLine& TraceLine::operator<<(uint32_t value) {
   char digits[24];
-  Append(digits, FormatDecimal(digits, value));
+  Append(digits, FormatDecimal(digits, false, value));
   return *this;
 }
 

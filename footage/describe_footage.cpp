@@ -1,0 +1,45 @@
+#include "footage/describe_footage.h"
+
+#include <cstdint>
+
+#include "footage/footage_labels.h"
+#include "footage/native_frame_rate.h"
+
+namespace {
+
+A_Err DescribePicture(const AEGP_IOInSuite4& io, AEIO_InSpecH spec, const FootageOptions& record) {
+  A_Err err = io.AEGP_SetInSpecDepth(spec, record.depth);
+  if (err == A_Err_NONE) err = io.AEGP_SetInSpecDimensions(spec, record.width, record.height);
+  if (err == A_Err_NONE) {
+    // No usable rate (e.g. 0/0): leave the host its default rather than 0 fps.
+    if (const auto fps = NativeFrameRate(record.frame_rate)) {
+      err = io.AEGP_SetInSpecNativeFPS(spec, *fps);
+    }
+  }
+  return err;
+}
+
+A_Err DescribeSound(const AEGP_IOInSuite4& io, AEIO_InSpecH spec, const FootageOptions& record) {
+  A_Err err = io.AEGP_SetInSpecSoundRate(spec, record.sound_rate);
+  if (err == A_Err_NONE) err = io.AEGP_SetInSpecSoundEncoding(spec, record.sound_encoding);
+  if (err == A_Err_NONE) err = io.AEGP_SetInSpecSoundSampleSize(spec, record.sample_size);
+  if (err == A_Err_NONE) err = io.AEGP_SetInSpecSoundChannels(spec, record.channels);
+  return err;
+}
+
+}  // namespace
+
+A_Err DescribeFootage(const AEGP_IOInSuite4& io, AEIO_InSpecH spec, const FootageOptions& record) {
+  static constexpr AEIO_AlphaLabel kAlpha = FootageAlphaLabel();
+  static constexpr FIEL_Label kInterlace = FootageInterlaceLabel();
+
+  // An unknown size is 0, never a negative estimate wrapped to 16 EiB.
+  const int64_t size = record.file_size > 0 ? record.file_size : 0;
+  A_Err err = io.AEGP_SetInSpecSize(spec, static_cast<AEIO_FileSize>(size));
+  if (err == A_Err_NONE) err = io.AEGP_SetInSpecDuration(spec, &record.duration);
+  if (err == A_Err_NONE && record.video_open == 1) err = DescribePicture(io, spec, record);
+  if (err == A_Err_NONE && record.depth == 32) err = io.AEGP_SetInSpecAlphaLabel(spec, &kAlpha);
+  if (err == A_Err_NONE) err = io.AEGP_SetInSpecInterlaceLabel(spec, &kInterlace);
+  if (err == A_Err_NONE && record.has_audio == 1) err = DescribeSound(io, spec, record);
+  return err;
+}

@@ -1,0 +1,63 @@
+// Saving a project: the footage's path goes into a 1024-byte block that the
+// host stores. The block belongs to the host once it is in the out argument,
+// also when a later step fails.
+#include <string_view>
+
+#include "diag/trace_log.h"
+#include "footage/flattened_block.h"
+#include "footage/footage_options.h"
+#include "footage/locked_handle.h"
+#include "shell/callback_edge.h"
+#include "shell/callbacks.h"
+#include "shell/plugin_id.h"
+#include "shell/suite_cache.h"
+
+namespace {
+
+A_Err Flatten(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle* flat_out) {
+  SuiteCache suites(BasicSuiteOf(basic_data));
+  if (flat_out == nullptr) return A_Err_PARAMETER;
+  *flat_out = nullptr;  // stays null unless a block is made
+  void* options = nullptr;
+  A_Err err = suites.IOInSuite()->AEGP_GetInSpecOptionsHandle(spec, &options);
+  // An item without options has nothing to save.
+  if (options == nullptr || err != A_Err_NONE) return err;
+
+  const AEGP_MemorySuite1& memory = *suites.MemorySuite();
+  LockedHandle record_lock(&memory, static_cast<AEGP_MemHandle>(options));
+  err = record_lock.Lock();
+  std::string_view path;
+  if (err == A_Err_NONE) {
+    const char* text = static_cast<const FootageOptions*>(record_lock.data())->path;
+    path = text != nullptr ? text : "";
+    // Refused before a block exists, so nothing is half-written or handed out.
+    if (!PathFitsBlock(path.size())) err = A_Err_PARAMETER;
+  }
+  if (err == A_Err_NONE) {
+    err = memory.AEGP_NewMemHandle(RegisteredPluginId(), "flattened_options", kFlattenedBlockSize,
+                                   AEGP_MemFlag_CLEAR, flat_out);
+    if (err == A_Err_NONE && *flat_out == nullptr) err = A_Err_ALLOC;
+  }
+  LockedHandle block_lock(&memory, err == A_Err_NONE ? *flat_out : nullptr);
+  if (err == A_Err_NONE) err = block_lock.Lock();
+  if (err == A_Err_NONE) {
+    char* block = static_cast<char*>(block_lock.data());
+    WritePathToBlock(block, path);
+    TraceLine() << "path=" << block;
+  }
+  err = FirstError(err, record_lock.Unlock());
+  return FirstError(err, block_lock.Unlock());
+}
+
+}  // namespace
+
+A_Err Zarn_FlattenOptions(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
+                          AEIO_Handle* flat_optionsPH) {
+  return CallbackEdge([&] {
+    TraceLine() << "************Zarn_FlattenOptions Begin";
+    const A_Err err = CallbackEdge([&] { return Flatten(basic_dataP, specH, flat_optionsPH); });
+    TraceLine() << "err=" << static_cast<int32_t>(err);
+    TraceLine() << "************Zarn_FlattenOptions End";
+    return err;
+  });
+}

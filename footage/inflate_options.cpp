@@ -1,0 +1,63 @@
+// Opening a project: a new record is built from the path in the stored block
+// and the media opened again. The record is installed whatever the open
+// returned, so the item keeps its path and can be saved again; it is not
+// described to the host again.
+#include <string>
+
+#include "diag/trace_log.h"
+#include "footage/flattened_block.h"
+#include "footage/locked_handle.h"
+#include "footage/new_record_handle.h"
+#include "footage/open_media.h"
+#include "platform/host_path.h"
+#include "shell/callback_edge.h"
+#include "shell/callbacks.h"
+#include "shell/suite_cache.h"
+
+namespace {
+
+A_Err Inflate(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle flat) {
+  SuiteCache suites(BasicSuiteOf(basic_data));
+  if (flat == nullptr) return A_Err_NONE;
+
+  const AEGP_MemorySuite1& memory = *suites.MemorySuite();
+  LockedHandle block_lock(&memory, flat);
+  A_Err err = block_lock.Lock();
+  std::string path;
+  if (err == A_Err_NONE) {
+    const auto stored = PathInBlock(static_cast<const char*>(block_lock.data()));
+    if (stored) {
+      path = NarrowPathFromFlattened(stored->data(), stored->size());
+    } else {
+      err = A_Err_PARAMETER;
+    }
+  }
+  NewRecordHandle options(&memory);
+  if (err == A_Err_NONE) err = options.Create("inflate_options");
+  if (err == A_Err_NONE) err = options.SetPath(path);
+  if (err == A_Err_NONE) {
+    FootageOptions& record = options.record();
+    TraceLine() << "path=" << record.path;
+    err = OpenMedia(basic_data, record, record.path);
+    void* previous = nullptr;
+    // Not installed means nobody would ever free it: that is an error too.
+    const A_Err set_err =
+        suites.IOInSuite()->AEGP_SetInSpecOptionsHandle(spec, options.handle(), &previous);
+    if (set_err == A_Err_NONE) options.HandedOver();
+    err = FirstError(err, set_err);
+  }
+  err = FirstError(err, options.Finish());
+  return FirstError(err, block_lock.Unlock());
+}
+
+}  // namespace
+
+A_Err Zarn_InflateOptions(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
+                          AEIO_Handle flat_optionsH) {
+  return CallbackEdge([&] {
+    TraceLine() << "------------Zarn_InflateOptions Begin";
+    const A_Err err = CallbackEdge([&] { return Inflate(basic_dataP, specH, flat_optionsH); });
+    TraceLine() << "------------Zarn_InflateOptions End";
+    return err;
+  });
+}

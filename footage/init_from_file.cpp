@@ -1,0 +1,39 @@
+// Import: a new options record, the media opened into it, the record attached
+// to the in-spec, then the footage described to the host. An import that
+// fails before the record is attached leaves nothing behind.
+#include "footage/describe_footage.h"
+#include "footage/new_record_handle.h"
+#include "footage/open_media.h"
+#include "platform/host_path.h"
+#include "shell/callback_edge.h"
+#include "shell/callbacks.h"
+#include "shell/suite_cache.h"
+
+namespace {
+
+A_Err InitFromFile(AEIO_BasicData* basic_data, const A_UTF16Char* file_path, AEIO_InSpecH spec) {
+  SuiteCache suites(BasicSuiteOf(basic_data));
+  NewRecordHandle options(suites.MemorySuite());
+
+  A_Err err = options.Create("Zarn_Importer optionsH");
+  if (err == A_Err_NONE) err = options.SetPath(NarrowPathFromHost(file_path));
+  if (err == A_Err_NONE) err = OpenMedia(basic_data, options.record(), options.record().path);
+  if (err == A_Err_NONE) {
+    const AEGP_IOInSuite4& io = *suites.IOInSuite();
+    void* previous = nullptr;
+    err = io.AEGP_SetInSpecOptionsHandle(spec, options.handle(), &previous);
+    if (err == A_Err_NONE) {
+      // Attached: the host owns the record from here on, also when a setter fails.
+      options.HandedOver();
+      err = DescribeFootage(io, spec, options.record());
+    }
+  }
+  return FirstError(err, options.Finish());
+}
+
+}  // namespace
+
+A_Err Zarn_InitInSpecFromFile(AEIO_BasicData* basic_dataP, const A_UTF16Char* file_pathZ,
+                              AEIO_InSpecH specH) {
+  return CallbackEdge([&] { return InitFromFile(basic_dataP, file_pathZ, specH); });
+}

@@ -1,0 +1,21 @@
+#include "footage/locked_handle.h"
+
+LockedHandle::~LockedHandle() {
+  if (locked_) (void)memory_->AEGP_UnlockMemHandle(handle_);  // already failing: nothing to add
+}
+
+A_Err LockedHandle::Lock() {
+  void* data = nullptr;
+  const A_Err err = memory_->AEGP_LockMemHandle(handle_, &data);
+  if (err != A_Err_NONE) return err;
+  locked_ = true;
+  data_ = data;
+  return data_ != nullptr ? A_Err_NONE : A_Err_ALLOC;
+}
+
+A_Err LockedHandle::Unlock() {
+  if (!locked_) return A_Err_NONE;
+  locked_ = false;
+  data_ = nullptr;
+  return memory_->AEGP_UnlockMemHandle(handle_);
+}

@@ -1,0 +1,65 @@
+// zarn-host: the stand-in host as a command-line tool. It loads the plug-in
+// module by file name, registers it through its entry point and sends the
+// requests of one command to one footage item, as the compositing host would.
+#include <cstdio>
+#include <exception>
+#include <string>
+
+#include "tools/cli_args.h"
+#include "tools/commands.h"
+#include "tools/tool_session.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: zarn-host COMMAND [options]\n"
+    "\n"
+    "Imports a media file through the Zarn_Importer plug-in, as the compositing\n"
+    "host would, and shows what the plug-in delivers. Times are exact rationals\n"
+    "V/S (value/scale seconds).\n"
+    "\n"
+    "commands:\n"
+    "  info FILE                          what the plug-in told the host, as JSON\n"
+    "  frame FILE --at V/S[,V/S...] --out PATH [--size WxH] [--format png|argb]\n"
+    "  sound FILE --start V/S --samples N --out PATH [--chunk M] [--format wav|f32]\n"
+    "  play FILE [--size WxH] [--frames N]  every frame in playing order, timed\n"
+    "  demo [--out DIR]                   make a sample clip and show what it gives\n"
+    "\n"
+    "options for every command:\n"
+    "  --plugin PATH   the plug-in module (default: Zarn_Importer.aex next to zarn-host)\n"
+    "  --help          help on the tool or on a command\n"
+    "\n"
+    "exit status: 0 success, 1 the plug-in returned an error (its code is printed),\n"
+    "2 usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) {
+    std::fputs(kUsage, stderr);
+    return 2;
+  }
+  const std::string command = argv[1];
+  const Arguments args(argv + 2, argv + argc);
+  try {
+    if (command == "--help" || command == "-h" || command == "help") {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (command == "info") return RunInfo(args);
+    if (command == "frame") return RunFrame(args);
+    if (command == "sound") return RunSound(args);
+    if (command == "play") return RunPlay(args);
+    if (command == "demo") return RunDemo(args);
+    throw UsageError("unknown command \"" + command + "\"");
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "zarn-host: %s (zarn-host --help for usage)\n", error.what());
+    return 2;
+  } catch (const PluginError& error) {
+    std::fprintf(stderr, "zarn-host: %s\n", error.what());
+    return 1;
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "zarn-host: %s\n", error.what());
+    return 1;
+  }
+}

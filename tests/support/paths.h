@@ -9,5 +9,6 @@ inline std::string ModulePath() { return ZARN_MODULE_PATH; }
 inline std::string MediaDir() { return ZARN_MEDIA_DIR; }
 inline std::string MediaPath(const std::string& name) { return MediaDir() + "/" + name; }
 inline std::string SourceDir() { return ZARN_SOURCE_DIR; }
+inline std::string ToolPath() { return ZARN_TOOL_PATH; }
 
 }  // namespace zarn_test

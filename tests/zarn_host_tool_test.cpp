@@ -1,0 +1,218 @@
+// End-to-end tests of the zarn-host command-line tool: what it prints and
+// writes must be what the plug-in delivers to the stand-in host.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "host/standin_host.h"
+#include "tests/support/paths.h"
+
+namespace fs = std::filesystem;
+using zarn_test::MediaPath;
+
+namespace {
+
+struct ToolRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class ZarnHostTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zarn-host-test-" + std::string(::testing::UnitTest::GetInstance()
+                                                ->current_test_info()
+                                                ->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  ToolRun Run(const std::string& args) {
+    const fs::path out = dir_ / "stdout.txt";
+    const fs::path err = dir_ / "stderr.txt";
+    const std::string command = "'" + zarn_test::ToolPath() + "' " + args + " >'" + out.string() +
+                                "' 2>'" + err.string() + "'";
+    const int raw = std::system(command.c_str());
+    ToolRun run;
+    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.out = ReadFile(out);
+    run.err = ReadFile(err);
+    return run;
+  }
+
+  fs::path dir_;
+};
+
+// The plug-in driven in-process, for what the tool's output must equal.
+struct Direct {
+  standin::Host host;
+  std::unique_ptr<standin::Module> module;
+  AEIO_InSpecH spec = nullptr;
+
+  explicit Direct(const std::string& file) {
+    std::string error;
+    module = standin::Module::Load(zarn_test::ModulePath(), &error);
+    EXPECT_TRUE(module) << error;
+    if (!module) return;
+    EXPECT_EQ(host.Register(*module), A_Err_NONE);
+    A_Err result = -1;
+    spec = host.Import(file, &result);
+    EXPECT_EQ(result, A_Err_NONE);
+  }
+  ~Direct() {
+    if (spec != nullptr) host.Dispose(spec);
+  }
+};
+
+bool OneLine(const std::string& text) {
+  return !text.empty() && text.find('\n') == text.size() - 1;
+}
+
+}  // namespace
+
+TEST_F(ZarnHostTool, InfoPrintsWhatTheHostWasTold) {
+  const std::string clip = MediaPath("h264_aac.mkv");
+  const ToolRun run = Run("info '" + clip + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  Direct direct(clip);
+  const standin::Told& told = direct.host.TellsFor(direct.spec);
+  ASSERT_TRUE(told.size && told.duration && told.dimensions && told.native_fps && told.sound_rate);
+  const std::string expected[] = {
+      "\"result\":0",
+      "\"size\":" + std::to_string(*told.size),
+      "\"duration\":{\"value\":" + std::to_string(told.duration->value) +
+          ",\"scale\":" + std::to_string(told.duration->scale) + "}",
+      "\"depth\":32",
+      "\"width\":" + std::to_string(told.dimensions->first),
+      "\"height\":" + std::to_string(told.dimensions->second),
+      "\"fps\":{\"fixed\":" + std::to_string(*told.native_fps),
+      "\"alpha_label\":\"01 01 01 00 00 00 00 00 00 00\"",
+      "\"interlace_label\":\"4C 45 49 46 01 00 00 00 00 00 01 00 00 00 00 00 00 00\"",
+      "\"encoding\":3,\"sample_size\":4,\"channels\":2",
+      "\"info\":[\"\",\"Zarn_Importer\",\"Imported by Zarn_Importer(ver1.0.7.Varnetholm)\"]",
+  };
+  for (const std::string& piece : expected) EXPECT_NE(run.out.find(piece), std::string::npos) << piece << "\n" << run.out;
+  EXPECT_TRUE(OneLine(run.out)) << run.out;
+}
+
+TEST_F(ZarnHostTool, InfoLeavesOutWhatWasNotTold) {
+  const ToolRun run = Run("info '" + MediaPath("ac3_51.mkv") + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* absent : {"\"width\"", "\"depth\"", "\"fps\"", "\"alpha_label\""}) {
+    EXPECT_EQ(run.out.find(absent), std::string::npos) << absent;
+  }
+  EXPECT_NE(run.out.find("\"channels\":2"), std::string::npos) << run.out;
+}
+
+TEST_F(ZarnHostTool, FrameArgbBytesAreTheModulesDelivery) {
+  const std::string clip = MediaPath("h264_aac.mkv");
+  const fs::path out = dir_ / "frames";
+  const ToolRun run =
+      Run("frame '" + clip + "' --at 0/1,27/25,6/25 --size 160x120 --format argb --out '" +
+          out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  Direct direct(clip);
+  const A_Time times[] = {{0, 1}, {27, 25}, {6, 25}};
+  for (int i = 0; i < 3; ++i) {
+    standin::World world(160, 120);
+    ASSERT_EQ(direct.host.DrawFrame(direct.spec, times[i], world), A_Err_NONE);
+    const std::vector<uint8_t> pixels = world.Pixels();
+    char name[32];
+    std::snprintf(name, sizeof name, "frame-%04d.argb", i);
+    EXPECT_EQ(ReadFile(out / name), std::string(pixels.begin(), pixels.end())) << name;
+  }
+}
+
+TEST_F(ZarnHostTool, FramePngIsWritten) {
+  const fs::path out = dir_ / "one.png";
+  const ToolRun run = Run("frame '" + MediaPath("h264_aac.mkv") + "' --at 1/2 --out '" +
+                          out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(out).substr(1, 3), "PNG");
+}
+
+TEST_F(ZarnHostTool, ChunkedSoundEqualsOneRequest) {
+  const std::string clip = MediaPath("aac_48k.mkv");
+  const fs::path whole = dir_ / "whole.f32";
+  const fs::path chunked = dir_ / "chunked.f32";
+  const std::string common = "sound '" + clip + "' --start 1001/30000 --samples 9000 --format f32";
+  ASSERT_EQ(Run(common + " --out '" + whole.string() + "'").status, 0);
+  const ToolRun run = Run(common + " --chunk 441 --out '" + chunked.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string a = ReadFile(whole);
+  ASSERT_EQ(a.size(), 9000u * 8);
+  EXPECT_TRUE(a == ReadFile(chunked));
+
+  Direct direct(clip);
+  std::vector<float> samples(9000 * 2);
+  ASSERT_EQ(direct.host.GetSound(direct.spec, A_Time{1001, 30000}, 1602, 9000, samples.data()),
+            A_Err_NONE);
+  EXPECT_EQ(std::memcmp(a.data(), samples.data(), a.size()), 0);
+}
+
+TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
+  struct Case {
+    std::string args;
+    int status;
+    const char* message;
+  };
+  const std::string missing = (dir_ / "no-such-file.mkv").string();
+  const Case cases[] = {
+      {"info '" + missing + "'", 1, "plug-in error 2"},
+      {"info '" + MediaPath("not_media.mkv") + "'", 1, "plug-in error 2"},
+      {"frame '" + MediaPath("h264_aac.mkv") + "' --at 1/0 --out x.png", 2, "bad time"},
+      {"frame '" + MediaPath("h264_aac.mkv") + "' --out x.png", 2, "missing --at"},
+      {"sound '" + MediaPath("h264_aac.mkv") + "' --start 0/1 --samples many --out x", 2,
+       "bad --samples"},
+      {"play", 2, "missing FILE"},
+      {"info a b", 2, "unexpected argument"},
+      {"frobnicate", 2, "unknown command"},
+      {"info x --plugin '" + missing + "'", 1, "cannot load the plug-in"},
+  };
+  for (const Case& c : cases) {
+    const ToolRun run = Run(c.args);
+    EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+    EXPECT_TRUE(OneLine(run.err)) << c.args << "\n" << run.err;
+    EXPECT_NE(run.err.find(c.message), std::string::npos) << c.args << "\n" << run.err;
+  }
+}
+
+TEST_F(ZarnHostTool, HelpOnTheToolAndEveryCommand) {
+  for (const char* args : {"--help", "info --help", "frame --help", "sound --help",
+                           "play --help", "demo --help"}) {
+    const ToolRun run = Run(args);
+    EXPECT_EQ(run.status, 0) << args;
+    EXPECT_NE(run.out.find("usage: zarn-host"), std::string::npos) << args;
+  }
+}
+
+TEST_F(ZarnHostTool, PlayReportsEveryFrame) {
+  const ToolRun run = Run("play '" + MediaPath("h264_aac.mkv") + "' --size 64x48");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"frames\":75"), std::string::npos) << run.out;  // 3 s at 25 fps
+}
+
+TEST_F(ZarnHostTool, DemoWritesItsFiles) {
+  const ToolRun run = Run("demo --out '" + (dir_ / "demo").string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"sample.mkv", "description.json", "contact-sheet.png", "sound.wav",
+                           "Plug-ins/zarn_plus/zarn_importer_dialog.txt"}) {
+    EXPECT_GT(fs::file_size(dir_ / "demo" / name), 0u) << name;
+  }
+  EXPECT_NE(run.out.find("\"width\":640"), std::string::npos) << run.out;
+}

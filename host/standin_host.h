@@ -19,6 +19,10 @@
 
 namespace standin {
 
+// What a convenience call answers when the plug-in registered no such
+// callback, or one let an exception escape (both also recorded as problems).
+inline constexpr A_Err kHostProblem = -1;
+
 // Every host operation the plug-in can call, for the call log and for faults.
 enum class Op {
   AcquireSuite,
@@ -92,6 +96,9 @@ class World {
   bool GuardsIntact() const;
   // True while no visible byte has changed since creation (or ResetPattern).
   bool Untouched() const;
+  // Visible pixels whose four bytes all still hold the pattern: 0 after a
+  // draw that wrote every pixel.
+  size_t UntouchedPixels() const;
   void ResetPattern();
 
  private:
@@ -161,6 +168,9 @@ class Host {
   // converted to UTF-16. *result gets the callback's result.
   AEIO_InSpecH Import(const std::string& utf8_path, A_Err* result);
   A_Err DrawFrame(AEIO_InSpecH spec, A_Time time, World& world);
+  // With the host's full parameter block (scale, quality, region...).
+  A_Err DrawFrame(AEIO_InSpecH spec, const AEIO_DrawSparseFramePB& pb, World& world,
+                  AEIO_DrawingFlags* flags = nullptr);
   A_Err GetSound(AEIO_InSpecH spec, A_Time start, A_u_long start_sample, A_u_long num_samples,
                  void* buffer);
   A_Err Flatten(AEIO_InSpecH spec, AEIO_Handle* flat);
@@ -174,6 +184,10 @@ class Host {
   AEGP_MemHandle NewHandle(const std::string& name, const std::vector<uint8_t>& bytes);
   std::vector<uint8_t> HandleBytes(AEGP_MemHandle handle) const;
   std::string HandleName(AEGP_MemHandle handle) const;
+  // The live handle's bytes in place (null once freed), without locking:
+  // for looking at the plug-in's record between calls.
+  void* HandleData(AEGP_MemHandle handle) const;
+  size_t HandleSize(AEGP_MemHandle handle) const;
   int LockCount(AEGP_MemHandle handle) const;
   bool IsLive(AEGP_MemHandle handle) const;
   void FreeHandle(AEGP_MemHandle handle);  // the host freeing one it owns
@@ -182,6 +196,7 @@ class Host {
   std::vector<std::string> LiveHandleNames() const;
   // Handles still locked.
   size_t LockedHandleCount() const;
+  // LiveHandleCount counts every live handle, the host's own included.
 
   // ---- strictness: what a strict host would complain about (double free,
   // unlock without lock, free while locked, use of an unknown handle,
@@ -217,6 +232,8 @@ class Host {
   State& state() { return *state_; }
 
  private:
+  A_Err CallEntryPoint(const Module& module, AEGP_PluginID entry_plugin_id, bool null_basic_suite);
+
   std::unique_ptr<State> state_;
   Registration registration_;
   std::vector<Call> calls_;

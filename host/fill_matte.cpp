@@ -1,0 +1,64 @@
+// The Fill Matte suite's fill: a colour into a rectangle of a frame buffer.
+#include <algorithm>
+#include <cstring>
+
+#include "host/host_state.h"
+#include "host/unused_entries.h"
+
+namespace standin {
+namespace {
+
+std::string FillText(const PF_Pixel* color, const PF_Rect* rect, const PF_EffectWorld* world) {
+  std::string text = color ? std::to_string(color->alpha) + "," + std::to_string(color->red) +
+                                 "," + std::to_string(color->green) + "," +
+                                 std::to_string(color->blue)
+                           : "null";
+  text += rect ? " " + std::to_string(rect->left) + "," + std::to_string(rect->top) + "," +
+                     std::to_string(rect->right) + "," + std::to_string(rect->bottom)
+               : " whole";
+  if (world) text += " " + std::to_string(world->width) + "x" + std::to_string(world->height);
+  return text;
+}
+
+PF_Err Fill(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_EffectWorld* world) {
+  return WithHost<PF_Err>(A_Err_GENERIC, [&](Host::State& s) {
+    const Op op = Op::Fill;
+    std::string text = FillText(color, rect, world);
+    if (auto fault = s.Enter(op)) return s.Log(op, text, fault->err);
+    if (world == nullptr || world->width < 0 || world->height < 0 ||
+        int64_t{world->rowbytes} < int64_t{world->width} * 4 ||
+        (world->data == nullptr && world->width > 0 && world->height > 0)) {
+      s.Problem("fill of a missing or malformed frame buffer");
+      return s.Log(op, text, A_Err_PARAMETER);
+    }
+    // A null colour is transparent black; a null rectangle the whole world.
+    const PF_Pixel pixel = color ? *color : PF_Pixel{0, 0, 0, 0};
+    A_long left = 0, top = 0, right = world->width, bottom = world->height;
+    if (rect != nullptr) {
+      left = std::clamp(rect->left, A_long{0}, world->width);
+      right = std::clamp(rect->right, A_long{0}, world->width);
+      top = std::clamp(rect->top, A_long{0}, world->height);
+      bottom = std::clamp(rect->bottom, A_long{0}, world->height);
+    }
+    auto* base = reinterpret_cast<uint8_t*>(world->data);
+    for (A_long y = top; y < bottom; ++y) {
+      uint8_t* row = base + static_cast<ptrdiff_t>(y) * world->rowbytes;
+      for (A_long x = left; x < right; ++x) std::memcpy(row + static_cast<ptrdiff_t>(x) * 4, &pixel, 4);
+    }
+    return s.Log(op, text, A_Err_NONE);
+  });
+}
+
+}  // namespace
+
+const PF_FillMatteSuite2* FillMatteSuiteTable() {
+  static const PF_FillMatteSuite2 table = [] {
+    PF_FillMatteSuite2 t;
+    FillWithUnused(&t, SuiteId::FillMatte);
+    t.fill = &Fill;
+    return t;
+  }();
+  return &table;
+}
+
+}  // namespace standin

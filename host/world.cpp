@@ -1,0 +1,100 @@
+// Frame buffers with guard bytes: before the first row, after the last, and
+// past width * 4 in every row. Guards and visible bytes start as distinct
+// position-dependent patterns, so any stray or missing write shows.
+#include <stdexcept>
+
+#include "host/standin_host.h"
+
+namespace standin {
+namespace {
+
+constexpr size_t kGuardBytes = 64;
+
+uint8_t GuardByte(size_t index) { return static_cast<uint8_t>(0xC3 ^ (index * 37)); }
+
+// Consecutive bytes differ by 7, so no pixel of the pattern is a uniform
+// colour such as opaque or transparent black.
+uint8_t PatternByte(size_t row, size_t column) {
+  return static_cast<uint8_t>(0x1D + row * 131 + column * 7);
+}
+
+}  // namespace
+
+World::World(A_long width, A_long height, A_long rowbytes) {
+  if (width < 0 || height < 0 || rowbytes < 0) throw std::invalid_argument("negative world size");
+  const size_t visible = static_cast<size_t>(width) * 4;
+  const size_t stride = rowbytes == 0 ? visible : static_cast<size_t>(rowbytes);
+  if (stride < visible || stride > 0x7FFFFFFF) throw std::invalid_argument("bad rowbytes");
+  storage_.resize(kGuardBytes + stride * static_cast<size_t>(height) + kGuardBytes);
+  offset_ = kGuardBytes;
+  for (size_t i = 0; i < storage_.size(); ++i) storage_[i] = GuardByte(i);
+  world_.world_flags = 2;  // writeable
+  world_.data = reinterpret_cast<PF_Pixel*>(storage_.data() + offset_);
+  world_.rowbytes = static_cast<A_long>(stride);
+  world_.width = width;
+  world_.height = height;
+  world_.extent_hint = PF_LRect{0, 0, width, height};
+  world_.pix_aspect_ratio = PF_RationalScale{1, 1};
+  ResetPattern();
+}
+
+World::~World() = default;
+
+std::vector<uint8_t> World::Pixels() const {
+  std::vector<uint8_t> pixels;
+  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  pixels.reserve(visible * static_cast<size_t>(world_.height));
+  for (A_long y = 0; y < world_.height; ++y) {
+    const uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
+    pixels.insert(pixels.end(), row, row + visible);
+  }
+  return pixels;
+}
+
+bool World::GuardsIntact() const {
+  if (world_.data != reinterpret_cast<const PF_Pixel*>(storage_.data() + offset_)) return false;
+  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  const size_t stride = static_cast<size_t>(world_.rowbytes);
+  for (size_t i = 0; i < storage_.size(); ++i) {
+    const bool in_rows = i >= offset_ && i < storage_.size() - kGuardBytes;
+    if (in_rows && (i - offset_) % stride < visible) continue;
+    if (storage_[i] != GuardByte(i)) return false;
+  }
+  return true;
+}
+
+size_t World::UntouchedPixels() const {
+  size_t count = 0;
+  for (A_long y = 0; y < world_.height; ++y) {
+    const uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
+    for (A_long x = 0; x < world_.width; ++x) {
+      bool same = true;
+      for (size_t c = 0; c < 4; ++c) {
+        same = same && row[x * 4 + c] == PatternByte(y, static_cast<size_t>(x) * 4 + c);
+      }
+      count += same ? 1 : 0;
+    }
+  }
+  return count;
+}
+
+bool World::Untouched() const {
+  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  for (A_long y = 0; y < world_.height; ++y) {
+    const uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
+    for (size_t c = 0; c < visible; ++c) {
+      if (row[c] != PatternByte(y, c)) return false;
+    }
+  }
+  return true;
+}
+
+void World::ResetPattern() {
+  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  for (A_long y = 0; y < world_.height; ++y) {
+    uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
+    for (size_t c = 0; c < visible; ++c) row[c] = PatternByte(y, c);
+  }
+}
+
+}  // namespace standin

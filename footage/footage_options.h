@@ -65,13 +65,19 @@ struct FootageOptions {
   uint8_t video_picture_held;  // video_frame holds a decoded picture
   uint8_t video_drained;       // the decoder was drained and needs a flush before new packets
   int32_t argb_buffer_size;    // bytes allocated in argb_buffer
+  uint8_t video_prev_known;    // video_prev_pts is known
+  int64_t video_prev_pts;      // the picture shown before the held one (the last one, after black)
 
-  // ---- audio carry-over between sound requests (owned by audio/)
+  // ---- audio carry-over between sound requests (owned by audio/). Positions
+  // count decoded samples from the stream's first decoded sample.
   uint8_t audio_drained;        // the decoder was drained and needs a flush before new packets
-  uint8_t audio_resume_valid;   // the demuxer and decoder stand where the last request ended
-  int64_t audio_resume_sample;  // the footage sample the next decoded sample belongs to
+  uint8_t audio_resume_valid;   // the demuxer and decoder stand where the last request ended;
+                                // anything else that reads or seeks the demuxer clears it
+  uint8_t audio_grid_known;     // audio_first_pts, audio_first_samples, audio_frame_size learned
+  int64_t audio_resume_sample;  // position of the next sample to deliver (audio_pending's first)
   AVAudioFifo* audio_pending;   // converted samples decoded past the end of the last request
-  int64_t audio_first_pts;      // timestamp of the first decoded sound (the footage's sample 0)
+  int64_t audio_first_pts;      // timestamp of the first decoded frame (position 0)
+  int32_t audio_first_samples;  // samples of that first frame (a codec delay may shorten it)
   int32_t audio_frame_size;     // constant samples per frame, 0 when frames vary
 };
 

@@ -1,0 +1,78 @@
+#include "audio/sound_converter.h"
+
+#include <algorithm>
+
+extern "C" {
+#include <libavutil/channel_layout.h>
+#include <libavutil/mathematics.h>
+}
+
+bool NormalizeSourceLayout(const AVChannelLayout& in, AVChannelLayout* out) {
+  *out = AVChannelLayout{};
+  if (in.nb_channels <= 0) return false;
+  if (in.order == AV_CHANNEL_ORDER_UNSPEC) {
+    av_channel_layout_default(out, in.nb_channels);
+    return true;
+  }
+  return av_channel_layout_copy(out, &in) == 0;
+}
+
+SoundConverter::~SoundConverter() { av_channel_layout_uninit(&in_layout_); }
+
+bool SoundConverter::Prepare(const AVFrame& frame) {
+  if (prepared_ && frame.format == in_format_ && frame.sample_rate == in_rate_ &&
+      av_channel_layout_compare(&frame.ch_layout, &in_layout_) == 0)
+    return usable_;
+  // Build the replacement first; it becomes current whether or not it works,
+  // so a refused format is tried once, not per frame.
+  prepared_ = true;
+  usable_ = false;
+  swr_.reset();
+  av_channel_layout_uninit(&in_layout_);
+  if (av_channel_layout_copy(&in_layout_, &frame.ch_layout) < 0) in_layout_ = AVChannelLayout{};
+  in_format_ = frame.format;
+  in_rate_ = frame.sample_rate;
+
+  AVChannelLayout source{};
+  if (!NormalizeSourceLayout(frame.ch_layout, &source) || frame.sample_rate <= 0) return false;
+  AVChannelLayout stereo{};
+  av_channel_layout_default(&stereo, 2);
+  SwrContext* raw = nullptr;
+  const int set = swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, out_rate_, &source,
+                                      static_cast<AVSampleFormat>(frame.format),
+                                      frame.sample_rate, 0, nullptr);
+  SwrPtr swr(raw);
+  av_channel_layout_uninit(&source);
+  av_channel_layout_uninit(&stereo);
+  if (set < 0 || swr == nullptr || swr_init(swr.get()) < 0) return false;
+  swr_ = std::move(swr);
+  usable_ = true;
+  return true;
+}
+
+int64_t SoundConverter::Silence(int64_t count) {
+  count = std::max<int64_t>(count, 0);
+  output_.assign(static_cast<size_t>(count) * 2, 0.0f);
+  return count;
+}
+
+int64_t SoundConverter::Convert(const AVFrame& frame) {
+  if (frame.nb_samples <= 0) return 0;
+  // Silence for a refused frame keeps its length at the output rate.
+  const int64_t length =
+      frame.sample_rate > 0 && frame.sample_rate != out_rate_
+          ? av_rescale_rnd(frame.nb_samples, out_rate_, frame.sample_rate, AV_ROUND_NEAR_INF)
+          : frame.nb_samples;
+  if (!Prepare(frame)) return Silence(length);
+
+  const int capacity = swr_get_out_samples(swr_.get(), frame.nb_samples);
+  if (capacity < 0) return Silence(length);
+  output_.resize(static_cast<size_t>(capacity) * 2);
+  uint8_t* out_planes[1] = {reinterpret_cast<uint8_t*>(output_.data())};
+  const int converted =
+      swr_convert(swr_.get(), out_planes, capacity,
+                  const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+  if (converted < 0) return Silence(length);
+  output_.resize(static_cast<size_t>(converted) * 2);
+  return converted;
+}

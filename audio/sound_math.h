@@ -1,0 +1,53 @@
+// Sample and timestamp arithmetic of the sound path, free of FFmpeg so it can
+// be tested on its own. Every quantity has an explicit width; products that
+// could leave 64 bits are formed in 128.
+//
+// Positions are "decode samples": sample 0 is the first sample of the first
+// frame a continuous decode of the stream yields (its timestamp is
+// audio_first_pts), and each later sample follows at 1/rate. Footage sample n
+// (what the host asks for) sits at stream time start_time + n / rate, so it is
+// decode sample n + StartOffset.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+struct TimeBase {
+  int32_t num;
+  int32_t den;
+};
+
+// The footage sample the host's start time falls on: round(value / scale *
+// rate), halves away from zero. The host also passes a sample index, but only
+// as an unsigned 32-bit value that cannot say "before the start"; the time is
+// what positions, as in the original design. Empty for a zero scale or a rate
+// that is not positive.
+std::optional<int64_t> StartSampleFromTime(int32_t value, uint32_t scale, int32_t rate);
+
+// Samples covered by `ticks` of the time base at `rate`, rounded to nearest
+// (halves away from zero). Empty for a time base or rate that is not positive.
+std::optional<int64_t> SamplesFromTicks(int64_t ticks, TimeBase tb, int32_t rate);
+
+// The last tick at or before `samples` at `rate` (rounded down). Empty as
+// above.
+std::optional<int64_t> TicksFromSamples(int64_t samples, TimeBase tb, int32_t rate);
+
+// Places a frame whose rounded timestamp says `estimate` on the frame grid of
+// a codec with constant frame size: frames start at 0, then at first_samples
+// + k * frame_size (the first frame may be short: the codec's start delay is
+// trimmed from it). With frame_size 0 (varying frames) the estimate stands.
+int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size);
+
+// a + b, held at the ends of the 64-bit range instead of overflowing.
+int64_t SaturatingAdd(int64_t a, int64_t b);
+
+// How a request reaches its first sample.
+enum class SoundCourse {
+  kContinue,     // it starts where the previous request ended
+  kReadForward,  // a little later: decode on and drop what lies between
+  kSeek,         // anywhere else
+};
+// `next_sample` is the decode position the previous request left behind,
+// when it is still valid (nothing moved the demuxer since).
+SoundCourse ChooseSoundCourse(bool resume_valid, int64_t next_sample, int64_t start,
+                              int64_t read_forward_limit);

@@ -1,0 +1,359 @@
+// How a request is served:
+// 1. On the footage's first request, learn the decode clock: seek to the
+//    start, take the first frame's timestamp (position 0), its length and,
+//    for codecs whose frames have a constant size, that size (the grid).
+// 2. Turn the footage sample into a decode position: footage sample n lies at
+//    stream time start_time + n / rate.
+// 3. Continue where the previous request ended (its surplus samples are kept
+//    in audio_pending), read forward a little, or seek: flush, seek to the
+//    start minus a pre-roll that lets lossy decoders settle.
+// 4. Place each decoded frame: the first after a seek by its timestamp
+//    snapped to the grid (container timestamps are rounded), later ones
+//    right after the previous frame unless their timestamp shows a real gap.
+//    A seek that lands too late is redone from the start.
+// 5. Copy what falls inside the request at a running position, silence for
+//    gaps, keep what lies beyond the end for the next request.
+#include "audio/sound_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "audio/sound_converter.h"
+#include "audio/sound_decoder.h"
+#include "audio/sound_math.h"
+#include "diag/trace_log.h"
+
+namespace {
+
+constexpr int kPendingChannels = 2;
+constexpr int64_t kPositionLimit = int64_t{1} << 60;
+
+// Codecs whose frames all have one size (only the first and last may be
+// shorter), so a rounded timestamp can be snapped to the frame grid.
+bool ConstantFrameSize(AVCodecID id) {
+  if (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) return true;  // PCM
+  switch (id) {
+    case AV_CODEC_ID_FLAC:
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_MP1:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP3:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+    case AV_CODEC_ID_OPUS:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Lossless codecs decode every frame on its own: no pre-roll needed.
+bool Lossless(AVCodecID id) {
+  return (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) ||
+         id == AV_CODEC_ID_FLAC;
+}
+
+TimeBase StreamTimeBase(const FootageOptions& record) {
+  return {record.audio_stream->time_base.num, record.audio_stream->time_base.den};
+}
+
+// The requested stretch in decode positions, filled front to back.
+struct Output {
+  float* data;
+  int64_t start;
+  uint64_t count;
+  uint64_t filled = 0;       // sample frames written (sound or silence), a prefix
+  uint64_t decoded_end = 0;  // end of the last decoded sample written
+
+  int64_t next() const { return start + static_cast<int64_t>(filled); }
+  int64_t end() const { return start + static_cast<int64_t>(count); }
+  bool full() const { return filled == count; }
+  void Silence(uint64_t frames) {
+    std::memset(data + filled * 2, 0, frames * 2 * sizeof(float));
+    filled += frames;
+  }
+};
+
+class Request {
+ public:
+  Request(FootageOptions& record, Output& out)
+      : record_(record),
+        out_(out),
+        rate_(SoundRate(record)),
+        tb_(StreamTimeBase(record)),
+        packet_(av_packet_alloc()),
+        converter_(rate_) {
+    if (packet_ == nullptr) throw std::bad_alloc();
+    const AVCodecID id = record.audio_codec_ctx->codec_id;
+    preroll_ = Lossless(id) ? 0 : rate_ * 2 / 5;
+    constant_frames_ = ConstantFrameSize(id);
+    const int64_t tick = SamplesFromTicks(1, tb_, rate_).value_or(0);
+    gap_tolerance_ = std::max<int64_t>(2 * tick, rate_ / 50);
+  }
+
+  void Run(int64_t first);
+
+ private:
+  void LearnGrid();
+  void Seek(int64_t position);
+  int64_t StartTimestamp() const;
+  std::optional<int64_t> Estimate(int64_t timestamp) const;
+  int64_t Snap(int64_t estimate) const {
+    return SnapToFrameGrid(estimate, record_.audio_first_samples, record_.audio_frame_size);
+  }
+  void TakePending();
+  void Put(int64_t position, const float* samples, int64_t frames);
+  void Keep(int64_t position, const float* samples, int64_t frames);
+  void Decode();
+  void Finish();
+
+  FootageOptions& record_;
+  Output& out_;
+  int32_t rate_;
+  TimeBase tb_;
+  PacketPtr packet_;
+  SoundConverter converter_;
+  int64_t preroll_ = 0;
+  bool constant_frames_ = false;
+  int64_t gap_tolerance_ = 0;
+
+  bool placed_ = false;      // `running_` is known (false right after a seek)
+  int64_t running_ = 0;      // position of the decoder's next sample
+  int64_t seek_target_ = 0;  // position the last seek aimed at
+  bool from_start_ = false;  // the last seek went to the start of the stream
+  bool reseeked_ = false;    // the seek was already redone from the start
+  bool keep_failed_ = false;
+};
+
+int64_t Request::StartTimestamp() const {
+  const int64_t start_time = record_.audio_stream->start_time;
+  if (!record_.audio_grid_known) return start_time != AV_NOPTS_VALUE ? start_time : 0;
+  if (start_time == AV_NOPTS_VALUE) return record_.audio_first_pts;
+  return std::min(start_time, record_.audio_first_pts);
+}
+
+std::optional<int64_t> Request::Estimate(int64_t timestamp) const {
+  if (timestamp == AV_NOPTS_VALUE) return std::nullopt;
+  return SamplesFromTicks(timestamp - record_.audio_first_pts, tb_, rate_);
+}
+
+// Flush, seek and forget every carried value together.
+void Request::Seek(int64_t position) {
+  avcodec_flush_buffers(record_.audio_codec_ctx);
+  record_.audio_drained = 0;
+  record_.audio_resume_valid = 0;
+  if (record_.audio_pending != nullptr) av_audio_fifo_reset(record_.audio_pending);
+  placed_ = false;
+  seek_target_ = std::max<int64_t>(position, 0);
+  from_start_ = position <= 0;
+  int64_t timestamp = StartTimestamp();
+  if (!from_start_) {
+    if (const auto ticks = TicksFromSamples(position, tb_, rate_))
+      timestamp = SaturatingAdd(timestamp, *ticks);
+  }
+  AVFormatContext* format = record_.format_ctx;
+  const int stream = record_.audio_stream_index;
+  if (av_seek_frame(format, stream, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
+    // Either seek failing leaves reading where the demuxer stands; frames
+    // are still placed by their timestamps.
+    (void)avformat_seek_file(format, stream, std::numeric_limits<int64_t>::min(), timestamp,
+                             timestamp, 0);
+  }
+}
+
+void Request::LearnGrid() {
+  record_.audio_grid_known = 0;
+  Seek(0);
+  record_.audio_first_pts = StartTimestamp();
+  record_.audio_first_samples = 0;
+  record_.audio_frame_size = 0;
+  int sizes[3] = {};
+  int frames = 0;
+  while (frames < 3 && NextSoundFrame(record_, packet_.get())) {
+    const AVFrame& frame = *record_.audio_frame;
+    if (frame.nb_samples <= 0) continue;
+    if (frames == 0 && SoundFrameTimestamp(frame) != AV_NOPTS_VALUE)
+      record_.audio_first_pts = SoundFrameTimestamp(frame);
+    sizes[frames++] = frame.nb_samples;
+  }
+  record_.audio_first_samples = sizes[0];
+  if (constant_frames_ && frames >= 2 && (frames == 2 || sizes[1] == sizes[2]))
+    record_.audio_frame_size = sizes[1];
+  record_.audio_grid_known = 1;
+}
+
+void Request::Keep(int64_t position, const float* samples, int64_t frames) {
+  if (keep_failed_) return;
+  AVAudioFifo*& fifo = record_.audio_pending;
+  if (fifo == nullptr) fifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, kPendingChannels, 4096);
+  if (fifo == nullptr) {
+    keep_failed_ = true;
+    return;
+  }
+  const int64_t pending_end = out_.end() + av_audio_fifo_size(fifo);
+  if (position > pending_end) {
+    // A gap after the request: keep it as silence, unless it is long (the
+    // next request then seeks).
+    if (position - pending_end > rate_) {
+      keep_failed_ = true;
+      return;
+    }
+    std::vector<float> zeros(static_cast<size_t>(position - pending_end) * 2, 0.0f);
+    void* planes[1] = {zeros.data()};
+    if (av_audio_fifo_write(fifo, planes, static_cast<int>(position - pending_end)) < 0)
+      keep_failed_ = true;
+  } else if (position < pending_end) {
+    const int64_t overlap = std::min(frames, pending_end - position);
+    samples += overlap * 2;
+    frames -= overlap;
+  }
+  if (frames <= 0 || keep_failed_) return;
+  void* planes[1] = {const_cast<float*>(samples)};
+  if (av_audio_fifo_write(fifo, planes, static_cast<int>(frames)) < frames) keep_failed_ = true;
+}
+
+void Request::Put(int64_t position, const float* samples, int64_t frames) {
+  // Samples before the next unwritten one were delivered already.
+  if (position < out_.next()) {
+    const int64_t skip = std::min(frames, out_.next() - position);
+    samples += skip * 2;
+    frames -= skip;
+    position += skip;
+  }
+  if (frames <= 0) return;
+  if (!out_.full() && position > out_.next())
+    out_.Silence(static_cast<uint64_t>(std::min(position, out_.end()) - out_.next()));
+  if (!out_.full() && position == out_.next()) {
+    const int64_t copy = std::min(frames, out_.end() - position);
+    std::memcpy(out_.data + out_.filled * 2, samples, static_cast<size_t>(copy) * 2 * sizeof(float));
+    out_.filled += static_cast<uint64_t>(copy);
+    out_.decoded_end = out_.filled;
+    samples += copy * 2;
+    frames -= copy;
+    position += copy;
+  }
+  if (frames > 0) Keep(position, samples, frames);
+}
+
+// The samples the previous request decoded past its end come first.
+void Request::TakePending() {
+  AVAudioFifo* fifo = record_.audio_pending;
+  const int64_t head = record_.audio_resume_sample;
+  const int available = fifo != nullptr ? av_audio_fifo_size(fifo) : 0;
+  running_ = head + available;
+  placed_ = true;
+  if (available <= 0) return;
+  std::vector<float> pending(static_cast<size_t>(available) * 2);
+  void* planes[1] = {pending.data()};
+  const int read = av_audio_fifo_read(fifo, planes, available);
+  av_audio_fifo_reset(fifo);
+  if (read > 0) Put(head, pending.data(), read);
+}
+
+void Request::Decode() {
+  while (!out_.full() && NextSoundFrame(record_, packet_.get())) {
+    const AVFrame& frame = *record_.audio_frame;
+    if (frame.nb_samples <= 0) continue;
+    const auto estimate = Estimate(SoundFrameTimestamp(frame));
+    int64_t position;
+    if (!placed_) {
+      // The first frame after a seek has only its timestamp to go by.
+      if (estimate) {
+        position = Snap(*estimate);
+      } else if (from_start_) {
+        position = 0;
+      } else {
+        reseeked_ = true;
+        Seek(0);
+        continue;
+      }
+      // Landed too late for the pre-roll (or past the start): once more,
+      // from the start, where nothing can be missed.
+      if (!from_start_ && !reseeked_ && position > seek_target_ + preroll_ / 2) {
+        reseeked_ = true;
+        Seek(0);
+        continue;
+      }
+      placed_ = true;
+    } else {
+      position = running_;
+      if (estimate && std::llabs(*estimate - running_) > gap_tolerance_) position = Snap(*estimate);
+    }
+    // Frames wholly before the request need no conversion while the rate
+    // stays: the converter then keeps no state from frame to frame.
+    if (frame.sample_rate == rate_ && position + frame.nb_samples <= out_.next()) {
+      running_ = position + frame.nb_samples;
+      continue;
+    }
+    const int64_t converted = converter_.Convert(frame);
+    Put(position, converter_.samples(), converted);
+    running_ = position + converted;
+  }
+}
+
+void Request::Finish() {
+  if (!out_.full()) out_.Silence(out_.count - out_.filled);
+  if (keep_failed_ && record_.audio_pending != nullptr) av_audio_fifo_reset(record_.audio_pending);
+  const int available =
+      record_.audio_pending != nullptr ? av_audio_fifo_size(record_.audio_pending) : 0;
+  // Where the decode stands: after the request's end when anything is kept,
+  // else where the last frame ended.
+  const bool stands = placed_ && !keep_failed_;
+  record_.audio_resume_sample = available > 0 ? out_.end() : (stands ? running_ : 0);
+  record_.audio_resume_valid = stands ? 1 : 0;
+}
+
+void Request::Run(int64_t first) {
+  // Anything that moved the demuxer since our last request (a frame request
+  // sets last_video_pts to its own target) spoils the carried position.
+  const bool resume_valid = record_.audio_resume_valid != 0 && record_.last_video_pts == -2;
+  record_.last_video_pts = -2;
+  if (!record_.audio_grid_known) LearnGrid();
+  // Footage sample 0 is at start_time; position 0 at audio_first_pts.
+  const int64_t start_time = record_.audio_stream->start_time;
+  int64_t offset = 0;
+  if (start_time != AV_NOPTS_VALUE) offset = Estimate(start_time).value_or(0);
+  // Far beyond any real footage, but kept clear of 64-bit overflow.
+  out_.start = std::clamp(SaturatingAdd(first, offset), -kPositionLimit, kPositionLimit);
+
+  switch (ChooseSoundCourse(resume_valid && record_.audio_grid_known, record_.audio_resume_sample,
+                            out_.start, rate_)) {
+    case SoundCourse::kContinue:
+    case SoundCourse::kReadForward:
+      TakePending();
+      break;
+    case SoundCourse::kSeek:
+      Seek(out_.start - preroll_);
+      break;
+  }
+  TraceLine() << "rending!";
+  Decode();
+  Finish();
+}
+
+}  // namespace
+
+bool SoundUsable(const FootageOptions& record) {
+  if (!record.audio_open || record.audio_codec_ctx == nullptr || record.audio_stream == nullptr ||
+      record.format_ctx == nullptr || record.audio_frame == nullptr)
+    return false;
+  const AVRational tb = record.audio_stream->time_base;
+  return tb.num > 0 && tb.den > 0 && SoundRate(record) > 0;
+}
+
+int32_t SoundRate(const FootageOptions& record) {
+  const double rate = record.sound_rate;
+  if (!(rate >= 1.0 && rate <= std::numeric_limits<int32_t>::max())) return 0;
+  return static_cast<int32_t>(std::lround(rate));
+}
+
+uint64_t ReadSound(FootageOptions& record, int64_t first, uint64_t count, float* out) {
+  Output output{out, first, count};
+  Request request(record, output);
+  request.Run(first);
+  return output.decoded_end;
+}

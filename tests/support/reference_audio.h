@@ -1,0 +1,41 @@
+// A plain continuous decode of a file's first audio stream, converted to
+// interleaved float stereo at the stream's own rate: what sound requests are
+// checked against.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zarn_test {
+
+struct ReferenceAudio {
+  bool ok = false;
+  int32_t rate = 0;
+  int32_t tb_num = 0;
+  int32_t tb_den = 0;
+  int64_t first_pts = 0;   // timestamp of the first decoded frame
+  int64_t start_time = 0;  // the stream's start_time (first_pts when unset)
+  std::vector<float> samples;  // L R L R ...
+
+  int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
+  // Footage sample n is at stream time start_time + n / rate, that is decode
+  // sample n + FootageOffset() (rounded to nearest).
+  int64_t FootageOffset() const;
+  // The footage samples first .. first + count - 1 as the host should get
+  // them: decoded sound where the decode has it, silence elsewhere.
+  std::vector<float> Expected(int64_t first, int64_t count) const;
+};
+
+// Decodes `path` from start to end; `ok` is false when it cannot.
+ReferenceAudio DecodeReferenceAudio(const std::string& path);
+
+// The largest absolute difference between two equally long sample runs
+// (infinity when their lengths differ), and where it is.
+struct Difference {
+  double largest = 0;
+  int64_t at = -1;  // sample frame index of the largest difference
+};
+Difference CompareSamples(const std::vector<float>& got, const std::vector<float>& want);
+
+}  // namespace zarn_test

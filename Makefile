@@ -4,7 +4,7 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo clean
+.PHONY: all deps build test demo clean windows test-windows
 
 all: build
 
@@ -22,6 +22,16 @@ test: build
 
 demo: build
 	$(BUILD)/bin/zarn-host demo --out demo-out
+
+# The real Windows module, cross-built with mingw-w64 (FFmpeg cached outside
+# the clone), and its tests run under Wine.
+WIN_BUILD ?= build-win
+
+windows:
+	JOBS=$(JOBS) scripts/windows/build.sh $(WIN_BUILD)
+
+test-windows: windows
+	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD) build-asan

@@ -31,3 +31,8 @@ if(NOT WIN32)
   set_property(TARGET Zarn_Importer APPEND PROPERTY LINK_DEPENDS ${PROJECT_SOURCE_DIR}/shell/exports.map)
 endif()
 include(${PROJECT_SOURCE_DIR}/shell/pipl/pipl_rc.cmake)
+if(WIN32)
+  # The host finds the entry point through the PiPL resource.
+  enable_language(RC)
+  target_sources(Zarn_Importer PRIVATE ${ZARN_PIPL_RC})
+endif()

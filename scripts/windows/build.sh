@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# `make windows`: cross-builds Zarn_Importer.aex, the stand-in host and the
+# tests for 64-bit Windows into BUILD_DIR (default build-win).
+# Usage: build.sh [BUILD_DIR]
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-build-win}
+case $build in /*) ;; *) build=$repo/$build ;; esac
+jobs=${JOBS:-$(nproc)}
+
+# The Linux side makes the test media and runs the generator tools: the
+# project's own dependencies first, then the cross toolchain and Wine.
+"$repo/scripts/install-deps.sh"
+"$here/install-toolchain.sh"
+
+prefix=$("$here/build-ffmpeg.sh" | tail -1)
+
+cmake -S "$repo" -B "$build" \
+  -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" \
+  -DZARN_FFMPEG_WIN_PREFIX="$prefix" \
+  -DZARN_BUILD_BENCH=OFF
+cmake --build "$build" -j "$jobs"
+echo "Windows module: $build/bin/Zarn_Importer.aex"

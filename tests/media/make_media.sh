@@ -42,6 +42,11 @@
 #                     90000/1; AAC stereo 48 kHz, 2 s. The video must be refused.
 #   rate_1000.mkv     the same stream copied into Matroska (1/1000): r_frame_rate 1000/1,
 #                     which must still be accepted
+#   no_video_decoder.mkv  h264_aac.mkv with the video's codec id renamed to one no decoder
+#   no_audio_decoder.mkv  knows ("V_ZARN/NO/CODEC"), resp. the sound's ("A_ZRN")
+#   cover_art.mkv     MP3 (found by content) with an ID3 cover picture: the picture is
+#                     an attached-picture video stream, not footage; 1 s
+#   no_duration.mkv   raw H.264 (found by content): the container has no duration
 set -euo pipefail
 
 out=${1:?usage: make_media.sh OUTDIR}
@@ -99,6 +104,13 @@ clip_h264_aac_mkv() {
   size=$(stat -c %s "$tmp/h264_aac.mkv")
   head -c $((size * 40 / 100)) "$tmp/h264_aac.mkv" >"$tmp/truncated.mkv"
   head -c 200 "$tmp/h264_aac.mkv" >"$tmp/header_cut.mkv"
+  # Same-length renames of the codec ids; without CRC elements nothing else changes.
+  ff -i "$tmp/h264_aac.mkv" -map 0 -c copy -write_crc32 0 "${exact[@]}" "$tmp/plain.mkv"
+  perl -0777 -pe 's{V_MPEG4/ISO/AVC}{V_ZARN/NO/CODEC}' "$tmp/plain.mkv" >"$tmp/no_video_decoder.mkv"
+  perl -0777 -pe 's{A_AAC}{A_ZRN}' "$tmp/plain.mkv" >"$tmp/no_audio_decoder.mkv"
+  cmp -s "$tmp/plain.mkv" "$tmp/no_video_decoder.mkv" && { echo "video codec id not renamed" >&2; return 1; }
+  cmp -s "$tmp/plain.mkv" "$tmp/no_audio_decoder.mkv" && { echo "audio codec id not renamed" >&2; return 1; }
+  rm -f "$tmp/plain.mkv"
 }
 clip_h264_mp3_flv() {
   ff -f lavfi -i "$(video 320x240 30000/1001 3)" -f lavfi -i "$(sound stereo 44100 3)" \
@@ -133,6 +145,14 @@ clip_two_streams_mkv() {
     -c:a:0 aac -b:a:0 128k -c:v:0 libx264 -preset veryfast -crf 20 -bf 3 -g 24 -sc_threshold 0 \
     -c:a:1 libmp3lame -b:a:1 64k -c:v:1 mpeg4 -q:v:1 3 -bf:v:1 2 -g:v:1 12 \
     -pix_fmt yuv420p "${exact[@]}" "$tmp/two_streams.mkv"
+}
+clip_cover_art_mkv() {
+  ff -f lavfi -i "$(sound stereo 44100 1)" -f lavfi -i "$(video 64x64 1 1)" -map 0 -map 1 \
+    -frames:v 1 -c:a libmp3lame -b:a 128k -c:v png -disposition:v attached_pic -id3v2_version 3 \
+    "${exact[@]}" -f mp3 "$tmp/cover_art.mkv"
+}
+clip_no_duration_mkv() {
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" $(x264 24) "${exact[@]}" -f h264 "$tmp/no_duration.mkv"
 }
 clip_subtitles_mkv() {
   printf '1\n00:00:00,000 --> 00:00:01,000\nfirst line\n\n2\n00:00:01,000 --> 00:00:02,000\nsecond line\n' \
@@ -186,7 +206,7 @@ clip_rates() {
 # Two clips at a time (the machine is shared); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_rates)
+  clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv)
 failed=0
 running=0
 for job in "${jobs_list[@]}"; do

@@ -1,0 +1,20 @@
+// Turns a decoded picture into the host's 8-bit ARGB frame buffer: the whole
+// picture point-scaled to the buffer's width x height, rows top first, in
+// the picture's own colours. Nothing is written outside the buffer or past
+// width * 4 bytes in a row.
+#pragma once
+
+#include "footage/footage_options.h"
+#include "shell/host_api.h"
+
+struct AVFrame;
+
+// Returns false, having written nothing, when the picture is unusable (no
+// planes, zero size, unknown format), the scaler cannot be made or the
+// buffer's rows overlap (rowbytes < width * 4); the caller then fills black.
+// A buffer of zero width or height is served by writing nothing.
+// Keeps the scaler in `record.sws_ctx` and the scratch in `argb_buffer`.
+bool ConvertFrameToWorld(FootageOptions& record, const AVFrame& picture, PF_EffectWorld& world);
+
+// True when the picture has planes, a size and a known pixel format.
+bool PictureUsable(const AVFrame& picture);

@@ -1,0 +1,39 @@
+// Reading and decoding toward a target window: the packet loop with its
+// trace lines, the drain at the end of input, and the seek as one
+// operation. Used by the draw-frame callback once it has chosen its course.
+#pragma once
+
+#include <cstdint>
+
+#include "footage/footage_options.h"
+
+struct AVPacket;
+
+struct SearchState {
+  int64_t low = 0;             // the window's lower edge, T - h (inclusive)
+  bool confirm_first = false;  // after a seek: is the first picture before the window?
+  bool skipping = false;       // non-reference pictures are being skipped
+  bool skipped_any = false;    // some were, so pictures may be missing from the count
+  bool prev_known = false;     // prev_pts holds the last picture dropped before the window
+  int64_t prev_pts = 0;
+  int64_t earliest = INT64_MAX;  // lowest timestamp of a video packet or picture read
+};
+
+enum class SearchEnd {
+  kFound,       // video_frame holds the first picture at or after the window's edge
+  kNone,        // the input ended before such a picture
+  kSeekEarlier, // after a seek: the first picture was inside the window already, or
+                // none came at all, so an earlier picture may be missed
+};
+
+// Receives pending pictures first, then reads and decodes packets of the
+// video stream until the window is reached or the input ends (then drains).
+SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacket* packet);
+
+// Flushes the decoder, seeks the video stream backward to `target` (or to
+// its start when `from_start`) and resets what the decoder carried. Sets up
+// `search` for the decode that follows.
+void SeekVideo(FootageOptions& record, int64_t target, bool from_start, SearchState& search);
+
+// True when `ts` is the stream's first picture time (or earlier).
+bool IsStreamStart(const FootageOptions& record, int64_t ts);

@@ -1,0 +1,44 @@
+#include "video/frame_timing.h"
+
+#include <algorithm>
+
+namespace {
+
+// A frame length beyond this is absurd; capping it keeps 32 frames ahead of
+// any timestamp within 64 bits.
+constexpr int64_t kFrameLimit = int64_t{1} << 56;
+
+int64_t ClampPts(int64_t v) { return std::clamp(v, -kPtsLimit, kPtsLimit); }
+
+}  // namespace
+
+int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, int32_t tb_num, int32_t tb_den) {
+  if (rate_num <= 0 || rate_den <= 0 || tb_num <= 0 || tb_den <= 0) return 0;
+  // Each product of two positive 32-bit values fits 62 bits.
+  const int64_t num = int64_t{rate_den} * tb_den;
+  const int64_t den = int64_t{rate_num} * tb_num;
+  return std::min(num / den, kFrameLimit);
+}
+
+std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, int32_t tb_num, int32_t tb_den,
+                                 int64_t start_time, bool start_unset) {
+  if (scale == 0 || tb_num <= 0 || tb_den <= 0) return std::nullopt;
+  // |value * tb_den| < 2^62 and scale * tb_num < 2^63 - 2^32: both fit.
+  const int64_t num = int64_t{value} * tb_den;
+  const int64_t den = int64_t{scale} * tb_num;
+  const int64_t offset = start_unset ? 0 : ClampPts(start_time);
+  return ClampPts(num / den + offset);  // division truncates toward zero; |sum| < 2^63
+}
+
+Course ChooseCourse(int64_t last, int64_t target, int64_t half, int64_t per) {
+  // Within these bounds no sum below can overflow.
+  last = ClampPts(last);
+  target = ClampPts(target);
+  half = std::clamp<int64_t>(half, 0, kFrameLimit);
+  per = std::clamp<int64_t>(per, 0, kFrameLimit);
+  const int64_t low = last - half;
+  const int64_t high = last + half;
+  if (last >= 0 && low <= target && target <= high) return Course::kReuse;
+  if (last == -2 || target < low || target > high + 32 * per) return Course::kSeek;
+  return Course::kReadForward;
+}

@@ -1,0 +1,38 @@
+// What ffprobe says about a file: values read by a separate program, to check
+// the plug-in's own reading of the same file against.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zarn_test {
+
+struct ProbeStream {
+  int index = -1;
+  std::string codec_type;  // "video", "audio", "subtitle", ...
+  std::string codec_name;
+  bool attached_pic = false;
+  int width = 0;
+  int height = 0;
+  int rate_num = 0;  // r_frame_rate
+  int rate_den = 0;
+  int sample_rate = 0;
+  int channels = 0;
+};
+
+struct Probe {
+  bool ok = false;  // ffprobe opened the file
+  std::optional<int64_t> duration_us;  // absent when the container has none
+  std::optional<int64_t> bit_rate;
+  std::vector<ProbeStream> streams;
+
+  // The first stream of a type (video skips attached pictures), or null.
+  const ProbeStream* First(const std::string& codec_type) const;
+};
+
+// Runs ffprobe on `path`.
+Probe ProbeFile(const std::string& path);
+
+}  // namespace zarn_test

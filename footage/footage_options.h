@@ -67,8 +67,6 @@ struct FootageOptions {
   int32_t argb_buffer_size;    // bytes allocated in argb_buffer
   uint8_t video_prev_known;    // video_prev_pts is known
   int64_t video_prev_pts;      // the picture shown before the held one (the last one, after black)
-  uint8_t video_prev_known;    // video_prev_pts is known
-  int64_t video_prev_pts;      // the picture shown before the held one (the last one, after black)
 
   // ---- audio carry-over between sound requests (owned by audio/). Positions
   // count decoded samples from the stream's first decoded sample.

@@ -8,9 +8,11 @@ A_Err LockedHandle::Lock() {
   void* data = nullptr;
   const A_Err err = memory_->AEGP_LockMemHandle(handle_, &data);
   if (err != A_Err_NONE) return err;
+  // No memory means nothing was locked: there is nothing to unlock either.
+  if (data == nullptr) return A_Err_ALLOC;
   locked_ = true;
   data_ = data;
-  return data_ != nullptr ? A_Err_NONE : A_Err_ALLOC;
+  return A_Err_NONE;
 }
 
 A_Err LockedHandle::Unlock() {

@@ -14,8 +14,8 @@ class LockedHandle {
   LockedHandle& operator=(const LockedHandle&) = delete;
   ~LockedHandle();
 
-  // The host's error, or A_Err_ALLOC when it granted the lock but no memory
-  // (the handle then still counts as locked and is unlocked later).
+  // The host's error, or A_Err_ALLOC when it answered success with no memory
+  // (taken as no lock at all).
   A_Err Lock();
   void* data() const { return data_; }
   bool locked() const { return locked_; }

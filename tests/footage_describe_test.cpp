@@ -1,0 +1,289 @@
+// Import, information lines and dispose through the loaded module, as the
+// host drives them: what the host is told for each kind of clip (checked
+// against ffprobe), and every failure path leaving the host clean.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "footage/footage_options.h"
+#include "support/paths.h"
+#include "tests/footage_session.h"
+
+namespace {
+
+using standin::Op;
+using zarn_test::MediaPath;
+
+// The setters the host expects for footage with and without picture and sound.
+std::vector<Op> ExpectedSetters(bool picture, bool sound) {
+  std::vector<Op> ops = {Op::SetInSpecSize, Op::SetInSpecDuration};
+  if (picture) {
+    ops.insert(ops.end(), {Op::SetInSpecDepth, Op::SetInSpecDimensions, Op::SetInSpecNativeFPS,
+                           Op::SetInSpecAlphaLabel});
+  }
+  ops.push_back(Op::SetInSpecInterlaceLabel);
+  if (sound) {
+    ops.insert(ops.end(), {Op::SetInSpecSoundRate, Op::SetInSpecSoundEncoding,
+                           Op::SetInSpecSoundSampleSize, Op::SetInSpecSoundChannels});
+  }
+  return ops;
+}
+
+const std::vector<uint8_t> kAlphaLabelBytes = {0x01, 0x01, 0x01, 0x00, 0x00,
+                                               0x00, 0x00, 0x00, 0x00, 0x00};
+const std::vector<uint8_t> kInterlaceLabelBytes = {0x4C, 0x45, 0x49, 0x46, 0x01, 0x00,
+                                                   0x00, 0x00, 0x00, 0x00, 0x01, 0x00,
+                                                   0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
+
+struct DescribeCase {
+  const char* clip;
+  bool picture;      // the video is opened and described
+  const char* rate;  // the first video stream's r_frame_rate as ffprobe shows it
+  A_Fixed fps;       // what the host is told for it
+  bool sound;
+};
+
+const DescribeCase kDescribeCases[] = {
+    {"h264_aac.mkv", true, "25/1", 1638400, true},
+    {"h264_mp3.flv", true, "30000/1001", 1964116, true},
+    {"hevc.mkv", true, "24000/1001", 1571293, false},
+    {"silent.mkv", true, "25/1", 1638400, false},
+    {"ac3_51.mkv", false, nullptr, 0, true},
+    {"two_streams.mkv", true, "25/1", 1638400, true},
+    {"rate_over_1000.mkv", false, "90000/1", 0, true},
+    {"rate_1000.mkv", true, "1000/1", 65536000, true},
+    {"subtitles.mkv", false, nullptr, 0, false},
+};
+
+class Describe : public FootageSession, public ::testing::WithParamInterface<DescribeCase> {};
+
+TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
+  const DescribeCase& c = GetParam();
+  const std::string path = MediaPath(c.clip);
+  const ProbedMedia probe = Probe(path);
+  ASSERT_TRUE(probe.ok) << "ffprobe could not read " << path;
+  ASSERT_EQ(probe.video_rate.empty(), c.rate == nullptr) << "clip differs from the table";
+  if (c.rate != nullptr) {
+    ASSERT_EQ(probe.video_rate, c.rate);
+  }
+  ASSERT_EQ(probe.sample_rate > 0, c.sound);
+
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(path, &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  ASSERT_NE(host.OptionsHandle(spec), nullptr);
+
+  const standin::Told& told = host.TellsFor(spec);
+  EXPECT_EQ(told.order, ExpectedSetters(c.picture, c.sound));
+  ASSERT_TRUE(told.size && told.duration && told.interlace_label);
+  EXPECT_EQ(*told.size, static_cast<AEIO_FileSize>(probe.bit_rate * probe.duration_us / 8000000));
+  EXPECT_EQ(told.duration->value, probe.duration_us / 10000);
+  EXPECT_EQ(told.duration->scale, 100u);
+  EXPECT_EQ(*told.interlace_label, kInterlaceLabelBytes);
+  if (c.picture) {
+    ASSERT_TRUE(told.depth && told.dimensions && told.native_fps && told.alpha_label);
+    EXPECT_EQ(*told.depth, 32);
+    EXPECT_EQ(told.dimensions->first, probe.width);
+    EXPECT_EQ(told.dimensions->second, probe.height);
+    EXPECT_EQ(*told.native_fps, c.fps);
+    EXPECT_EQ(*told.alpha_label, kAlphaLabelBytes);
+  }
+  if (c.sound) {
+    ASSERT_TRUE(told.sound_rate && told.sound_encoding && told.sound_sample_size &&
+                told.sound_channels);
+    EXPECT_EQ(*told.sound_rate, static_cast<double>(probe.sample_rate));
+    EXPECT_EQ(*told.sound_encoding, 3);
+    EXPECT_EQ(*told.sound_sample_size, 4);
+    EXPECT_EQ(*told.sound_channels, 2);
+  }
+
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, Describe, ::testing::ValuesIn(kDescribeCases),
+                         [](const auto& info) { return TestName(info.param.clip); });
+
+TEST_F(FootageSession, ImportMakesOneNamedZeroFilledRecordAndCallsInThePartsOrder) {
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(MediaPath("h264_aac.mkv"), &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  AEGP_MemHandle options = host.OptionsHandle(spec);
+  EXPECT_EQ(host.HandleName(options), "Zarn_Importer optionsH");
+  EXPECT_EQ(host.HandleBytes(options).size(), sizeof(FootageOptions));
+  EXPECT_EQ(host.LockCount(options), 0);
+
+  std::vector<Op> expected = {Op::NewMemHandle, Op::LockMemHandle, Op::SetInSpecOptionsHandle};
+  for (Op op : ExpectedSetters(true, true)) expected.push_back(op);
+  expected.push_back(Op::UnlockMemHandle);
+  EXPECT_EQ(HostOps(), expected);
+  // Made under the id the host gave at registration, zero-filled on request.
+  const standin::Call& made = FirstCall(Op::NewMemHandle);
+  EXPECT_NE(made.text.find("Zarn_Importer optionsH"), std::string::npos) << made.text;
+  EXPECT_NE(made.text.find(std::to_string(sizeof(FootageOptions))), std::string::npos);
+
+  host.ClearCalls();
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_EQ(HostOps(), (std::vector<Op>{Op::GetInSpecOptionsHandle, Op::LockMemHandle,
+                                        Op::UnlockMemHandle, Op::FreeMemHandle}));
+  EXPECT_TRUE(HostClean());
+}
+
+TEST_F(FootageSession, FilesThatDoNotOpenLeaveNothingAttachedAndNothingTold) {
+  for (const char* clip : {"not_media.mkv", "header_cut.mkv", "no_such_file.mkv"}) {
+    SCOPED_TRACE(clip);
+    A_Err result = -1;
+    AEIO_InSpecH spec = host.Import(MediaPath(clip), &result);
+    EXPECT_EQ(result, A_Err_STRUCT);
+    EXPECT_EQ(host.OptionsHandle(spec), nullptr);
+    EXPECT_TRUE(host.TellsFor(spec).order.empty());
+    EXPECT_TRUE(HostClean());
+    EXPECT_EQ(host.Dispose(spec), A_Err_NONE);  // no options: nothing to do
+  }
+}
+
+TEST_F(FootageSession, InformationLinesAreFixedForEveryItem) {
+  A_Err result = -1;
+  AEIO_InSpecH opened = host.Import(MediaPath("silent.mkv"), &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  AEIO_InSpecH failed = host.Import(MediaPath("not_media.mkv"), &result);
+  ASSERT_EQ(result, A_Err_STRUCT);
+  for (AEIO_InSpecH spec : {opened, failed}) {
+    AEIO_Verbiage verbiage;
+    std::memset(&verbiage, 0x5A, sizeof verbiage);
+    EXPECT_EQ(host.GetInfo(spec, &verbiage), A_Err_NONE);
+    EXPECT_STREQ(verbiage.name, "");
+    EXPECT_STREQ(verbiage.type, "Zarn_Importer");
+    EXPECT_STREQ(verbiage.sub_type, "Imported by Zarn_Importer(ver1.0.7.Varnetholm)");
+  }
+  EXPECT_EQ(host.CountOf(Op::AnsiStrcpy) - strcpy_calls_at_start, 6);
+  EXPECT_EQ(host.Dispose(opened), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+// ---------------------------------------------------------------- failures
+
+constexpr A_Err kHostErr = Fault::kErr;
+
+struct ImportFault {
+  const char* name;
+  Fault fault;
+  A_Err result;
+  bool attached;  // the record stays with the in-spec
+};
+
+std::vector<ImportFault> ImportFaults() {
+  std::vector<ImportFault> rows = {
+      {"NewMemHandle", Fault::Fail(Op::NewMemHandle), kHostErr, false},
+      {"LockMemHandle", Fault::Fail(Op::LockMemHandle), kHostErr, false},
+      {"SetInSpecOptionsHandle", Fault::Fail(Op::SetInSpecOptionsHandle), kHostErr, false},
+      {"UnlockMemHandle", Fault::Fail(Op::UnlockMemHandle), kHostErr, true},
+      {"NullHandle", Fault::NullHandle(1), A_Err_ALLOC, false},
+      {"NullLock", Fault::NullLock(1), A_Err_ALLOC, false},
+      {"MemorySuiteMissing", Fault::Missing(kAEGPMemorySuite, 1), 516, false},
+      // The IO In suite is first needed after the record is made and opened.
+      {"IOInSuiteMissing", Fault::Missing(kAEGPIOInSuite, 5), 516, false},
+      {"IOInSuiteNull", Fault::NullTable(kAEGPIOInSuite, 5), 516, false},
+      {"NoBasicSuite", Fault::NoBasicSuite(), 516, false},
+  };
+  for (Op op : ExpectedSetters(true, true)) {
+    rows.push_back({standin::OpName(op), Fault::Fail(op), kHostErr, true});
+  }
+  return rows;
+}
+
+class ImportFailure : public FootageSession, public ::testing::WithParamInterface<ImportFault> {};
+
+TEST_P(ImportFailure, ReturnsTheErrorAndLeavesNoLeakOrLock) {
+  const ImportFault& row = GetParam();
+  AEIO_InSpecH spec = host.NewInSpec();
+  const A_Err result = ImportWithFault(spec, MediaPath("h264_aac.mkv"), row.fault);
+  EXPECT_EQ(result, row.result);
+  EXPECT_EQ(OutstandingSuites(), 0);
+  EXPECT_TRUE(host.problems().empty()) << host.problems().front();
+
+  AEGP_MemHandle options = host.OptionsHandle(spec);
+  EXPECT_EQ(options != nullptr, row.attached);
+  if (!row.attached) {
+    EXPECT_TRUE(host.LiveHandleNames().empty());
+    EXPECT_EQ(host.LockedHandleCount(), 0u);
+    return;
+  }
+  // Setters stop at the first failure: only those before it were told.
+  std::vector<Op> told = host.TellsFor(spec).order;
+  if (row.fault.op != Op::UnlockMemHandle) {
+    std::vector<Op> before = ExpectedSetters(true, true);
+    before.resize(std::find(before.begin(), before.end(), row.fault.op) - before.begin());
+    EXPECT_EQ(told, before);
+    EXPECT_EQ(host.LockCount(options), 0);
+  } else {
+    EXPECT_EQ(host.LockCount(options), 1);  // the host refused the unlock
+    UnlockAsHost(options);
+  }
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachHostStep, ImportFailure, ::testing::ValuesIn(ImportFaults()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct DisposeFault {
+  const char* name;
+  Fault fault;
+  A_Err result;
+  int locks_left;  // the host refused an unlock
+};
+
+const DisposeFault kDisposeFaults[] = {
+    {"GetInSpecOptionsHandle", Fault::Fail(Op::GetInSpecOptionsHandle), kHostErr, 0},
+    {"LockMemHandle", Fault::Fail(Op::LockMemHandle), kHostErr, 0},
+    {"UnlockMemHandle", Fault::Fail(Op::UnlockMemHandle), kHostErr, 1},
+    {"FreeMemHandle", Fault::Fail(Op::FreeMemHandle), kHostErr, 0},
+    {"NullLock", Fault::NullLock(1), A_Err_ALLOC, 0},
+    {"MemorySuiteMissing", Fault::Missing(kAEGPMemorySuite, 1), 516, 0},
+    {"IOInSuiteMissing", Fault::Missing(kAEGPIOInSuite, 5), 516, 0},
+    {"NoBasicSuite", Fault::NoBasicSuite(), 516, 0},
+};
+
+class DisposeFailure : public FootageSession, public ::testing::WithParamInterface<DisposeFault> {};
+
+TEST_P(DisposeFailure, KeepsTheHandleAndCanBeDisposedAgain) {
+  const DisposeFault& row = GetParam();
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(MediaPath("h264_aac.mkv"), &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  AEGP_MemHandle options = host.OptionsHandle(spec);
+
+  EXPECT_EQ(DisposeWithFault(spec, row.fault), row.result);
+  EXPECT_EQ(OutstandingSuites(), 0);
+  EXPECT_TRUE(host.problems().empty()) << host.problems().front();
+  ASSERT_TRUE(host.IsLive(options));
+  EXPECT_EQ(host.LockCount(options), row.locks_left);
+  if (row.locks_left > 0) UnlockAsHost(options);
+
+  // The record is either untouched or already emptied: a second dispose
+  // finishes the job without a double free.
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(EachHostStep, DisposeFailure, ::testing::ValuesIn(kDisposeFaults),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FootageSession, RepeatedImportAndDisposeLeakNothing) {
+  const int cycles = CycleCount(300);
+  for (int i = 0; i < cycles; ++i) {
+    A_Err result = -1;
+    AEIO_InSpecH spec = host.Import(MediaPath(i % 2 ? "h264_aac.mkv" : "ac3_51.mkv"), &result);
+    ASSERT_EQ(result, A_Err_NONE) << "cycle " << i;
+    ASSERT_EQ(host.Dispose(spec), A_Err_NONE) << "cycle " << i;
+    host.DeleteInSpec(spec);
+    host.ClearCalls();
+  }
+  EXPECT_TRUE(HostClean());
+}
+
+}  // namespace

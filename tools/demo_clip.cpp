@@ -105,8 +105,10 @@ void PaintPicture(AVFrame* frame, int index, const DemoClipShape& shape) {
     uint8_t* cb = frame->data[1] + y * frame->linesize[1];
     uint8_t* cr = frame->data[2] + y * frame->linesize[2];
     for (int x = 0; x < shape.width / 2; ++x) {
-      cb[x] = static_cast<uint8_t>(128 + 100 * std::sin((x + index * 4) / 40.0));
-      cr[x] = static_cast<uint8_t>(128 + 100 * std::cos((y + index * 2) / 30.0));
+      const bool in_square = 2 * x >= square_x && 2 * x < square_x + square &&
+                             2 * y >= square_y && 2 * y < square_y + square;
+      cb[x] = in_square ? 128 : static_cast<uint8_t>(128 + 60 * std::sin((x + index * 4) / 40.0));
+      cr[x] = in_square ? 128 : static_cast<uint8_t>(128 + 60 * std::cos((y + index * 2) / 30.0));
     }
   }
 }

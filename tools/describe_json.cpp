@@ -57,7 +57,6 @@ std::string DescribeJson(ToolSession& session, A_Err result) {
     if (told.sound_sample_size) json.Int("sample_size", *told.sound_sample_size);
     if (told.sound_channels) json.Int("channels", *told.sound_channels);
     json.EndObject();
-  return json.text();
   }
   AEIO_Verbiage verbiage{};
   if (session.host().GetInfo(session.spec(), &verbiage) == A_Err_NONE) {

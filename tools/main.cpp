@@ -9,6 +9,10 @@
 #include "tools/commands.h"
 #include "tools/tool_session.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace {
 
 constexpr const char* kUsage =
@@ -39,6 +43,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
+  // FFmpeg's own chatter would bury the tool's output; its errors still show.
+  av_log_set_level(AV_LOG_ERROR);
   const std::string command = argv[1];
   const Arguments args(argv + 2, argv + argc);
   try {

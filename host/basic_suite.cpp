@@ -100,8 +100,8 @@ SPErr Undefined() {
   return kSPBadParameterError;
 }
 
-const SPBasicSuite kBasicSuite = {&AcquireSuite,    &ReleaseSuite, &IsEqual,  &AllocateBlock,
-                                  &FreeBlock,       &ReallocateBlock, &Undefined};
+const SPBasicSuite kBasicSuite = {&AcquireSuite, &ReleaseSuite,    &IsEqual,  &AllocateBlock,
+                                  &FreeBlock,    &ReallocateBlock, &Undefined};
 
 }  // namespace
 

@@ -9,9 +9,8 @@ namespace standin {
 namespace {
 
 std::string FillText(const PF_Pixel* color, const PF_Rect* rect, const PF_EffectWorld* world) {
-  std::string text = color ? std::to_string(color->alpha) + "," + std::to_string(color->red) +
-                                 "," + std::to_string(color->green) + "," +
-                                 std::to_string(color->blue)
+  std::string text = color ? std::to_string(color->alpha) + "," + std::to_string(color->red) + "," +
+                                 std::to_string(color->green) + "," + std::to_string(color->blue)
                            : "null";
   text += rect ? " " + std::to_string(rect->left) + "," + std::to_string(rect->top) + "," +
                      std::to_string(rect->right) + "," + std::to_string(rect->bottom)
@@ -43,7 +42,8 @@ PF_Err Fill(PF_ProgPtr, const PF_Pixel* color, const PF_Rect* rect, PF_EffectWor
     auto* base = reinterpret_cast<uint8_t*>(world->data);
     for (A_long y = top; y < bottom; ++y) {
       uint8_t* row = base + static_cast<ptrdiff_t>(y) * world->rowbytes;
-      for (A_long x = left; x < right; ++x) std::memcpy(row + static_cast<ptrdiff_t>(x) * 4, &pixel, 4);
+      for (A_long x = left; x < right; ++x)
+        std::memcpy(row + static_cast<ptrdiff_t>(x) * 4, &pixel, 4);
     }
     return s.Log(op, text, A_Err_NONE);
   });

@@ -134,8 +134,8 @@ A_Err SetDuration(AEIO_InSpecH spec, const A_Time* duration) {
 }
 
 A_Err SetDimensions(AEIO_InSpecH spec, A_long width, A_long height) {
-  return Setter(Op::SetInSpecDimensions, spec,
-                std::to_string(width) + "x" + std::to_string(height), [&](Told& t) {
+  return Setter(Op::SetInSpecDimensions, spec, std::to_string(width) + "x" + std::to_string(height),
+                [&](Told& t) {
                   t.dimensions = std::make_pair(width, height);
                   return true;
                 });

@@ -212,7 +212,8 @@ void Host::FreeHandle(AEGP_MemHandle handle) {
     return;
   }
   if (record->locks > 0) {
-    state_->Problem("the host freed handle '" + record->name + "' while the plug-in holds it locked");
+    state_->Problem("the host freed handle '" + record->name +
+                    "' while the plug-in holds it locked");
     return;
   }
   record->live = false;

@@ -22,8 +22,8 @@ std::unique_ptr<Module> Module::Load(const std::string& path, std::string* error
   std::unique_ptr<Module> module(new Module());
   module->library_ = reinterpret_cast<void*>(library);
   // Through the generic function type: FARPROC's own type differs.
-  module->entry_ = reinterpret_cast<AEGP_PluginInitFuncPrototype>(
-      reinterpret_cast<void (*)(void)>(symbol));
+  module->entry_ =
+      reinterpret_cast<AEGP_PluginInitFuncPrototype>(reinterpret_cast<void (*)(void)>(symbol));
   return module;
 }
 

@@ -44,16 +44,16 @@ A_Err Host::DrawFrame(AEIO_InSpecH spec, const AEIO_DrawSparseFramePB& pb, World
                       AEIO_DrawingFlags* flags) {
   AEIO_DrawingFlags own_flags = 0;
   const bool intact_before = world.GuardsIntact();
-  A_Err err = CallBack(*this, "AEIO_DrawSparseFrame", callbacks().AEIO_DrawSparseFrame,
-                       BasicData(), spec, &pb, world.get(), flags ? flags : &own_flags);
+  A_Err err = CallBack(*this, "AEIO_DrawSparseFrame", callbacks().AEIO_DrawSparseFrame, BasicData(),
+                       spec, &pb, world.get(), flags ? flags : &own_flags);
   if (intact_before && !world.GuardsIntact()) {
     AddProblem("AEIO_DrawSparseFrame wrote outside the frame buffer");
   }
   return err;
 }
 
-A_Err Host::GetSound(AEIO_InSpecH spec, A_Time start, A_u_long start_sample,
-                     A_u_long num_samples, void* buffer) {
+A_Err Host::GetSound(AEIO_InSpecH spec, A_Time start, A_u_long start_sample, A_u_long num_samples,
+                     void* buffer) {
   // The duration in the footage's own rate where the plug-in told it.
   A_Time duration{0, 1};
   const Told& told = TellsFor(spec);
@@ -68,13 +68,13 @@ A_Err Host::GetSound(AEIO_InSpecH spec, A_Time start, A_u_long start_sample,
 }
 
 A_Err Host::Flatten(AEIO_InSpecH spec, AEIO_Handle* flat) {
-  return CallBack(*this, "AEIO_FlattenOptions", callbacks().AEIO_FlattenOptions, BasicData(),
-                  spec, flat);
+  return CallBack(*this, "AEIO_FlattenOptions", callbacks().AEIO_FlattenOptions, BasicData(), spec,
+                  flat);
 }
 
 A_Err Host::Inflate(AEIO_InSpecH spec, AEIO_Handle flat) {
-  return CallBack(*this, "AEIO_InflateOptions", callbacks().AEIO_InflateOptions, BasicData(),
-                  spec, flat);
+  return CallBack(*this, "AEIO_InflateOptions", callbacks().AEIO_InflateOptions, BasicData(), spec,
+                  flat);
 }
 
 A_Err Host::Dispose(AEIO_InSpecH spec) {

@@ -28,7 +28,8 @@ A_Err RegisterIO(AEGP_PluginID id, AEGP_IORefcon refcon, const AEIO_ModuleInfo* 
                  const AEIO_FunctionBlock4* block) {
   return WithHost<A_Err>(A_Err_GENERIC, [&](Host::State& s) {
     std::string text = "id " + std::to_string(id);
-    if (info != nullptr) text += " " + std::string(info->name, strnlen(info->name, sizeof info->name));
+    if (info != nullptr)
+      text += " " + std::string(info->name, strnlen(info->name, sizeof info->name));
     if (auto fault = s.Enter(Op::RegisterIO)) return s.Log(Op::RegisterIO, text, fault->err);
     if (info == nullptr || block == nullptr) {
       s.Problem("AEGP_RegisterIO without module info or function block");

@@ -128,7 +128,7 @@ struct Registration {
   bool death_hook_registered = false;
   AEGP_DeathHook death_hook = nullptr;
   bool io_registered = false;
-  AEIO_ModuleInfo module_info{};        // copied when RegisterIO ran
+  AEIO_ModuleInfo module_info{};         // copied when RegisterIO ran
   AEIO_FunctionBlock4 function_block{};  // copied when RegisterIO ran
   bool name_registered = false;
   std::string registered_name;

@@ -42,26 +42,40 @@ auto Rows(std::integer_sequence<int, Suite...>) {
 
 const char* SuiteName(SuiteId id) {
   switch (id) {
-    case SuiteId::Register: return kAEGPRegisterSuite;
-    case SuiteId::Utility: return kAEGPUtilitySuite;
-    case SuiteId::ANSI: return kPFANSISuite;
-    case SuiteId::Memory: return kAEGPMemorySuite;
-    case SuiteId::IOIn: return kAEGPIOInSuite;
-    case SuiteId::FillMatte: return kPFFillMatteSuite;
-    case SuiteId::Count: break;
+    case SuiteId::Register:
+      return kAEGPRegisterSuite;
+    case SuiteId::Utility:
+      return kAEGPUtilitySuite;
+    case SuiteId::ANSI:
+      return kPFANSISuite;
+    case SuiteId::Memory:
+      return kAEGPMemorySuite;
+    case SuiteId::IOIn:
+      return kAEGPIOInSuite;
+    case SuiteId::FillMatte:
+      return kPFFillMatteSuite;
+    case SuiteId::Count:
+      break;
   }
   return "?";
 }
 
 int32_t SuiteVersion(SuiteId id) {
   switch (id) {
-    case SuiteId::Register: return kAEGPRegisterSuiteVersion;
-    case SuiteId::Utility: return kAEGPUtilitySuiteVersion;
-    case SuiteId::ANSI: return kPFANSISuiteVersion;
-    case SuiteId::Memory: return kAEGPMemorySuiteVersion;
-    case SuiteId::IOIn: return kAEGPIOInSuiteVersion;
-    case SuiteId::FillMatte: return kPFFillMatteSuiteVersion;
-    case SuiteId::Count: break;
+    case SuiteId::Register:
+      return kAEGPRegisterSuiteVersion;
+    case SuiteId::Utility:
+      return kAEGPUtilitySuiteVersion;
+    case SuiteId::ANSI:
+      return kPFANSISuiteVersion;
+    case SuiteId::Memory:
+      return kAEGPMemorySuiteVersion;
+    case SuiteId::IOIn:
+      return kAEGPIOInSuiteVersion;
+    case SuiteId::FillMatte:
+      return kPFFillMatteSuiteVersion;
+    case SuiteId::Count:
+      break;
   }
   return 0;
 }

@@ -16,13 +16,8 @@ extern "C" {
 
 namespace {
 
-// The buffer holds num_samples sample frames of the only format this module
-// ever announces, 2 channels of 4-byte float: 8 bytes each, counted in 64
-// bits so that no request length can wrap.
-constexpr uint64_t kBytesPerSampleFrame = 8;
-
 void Silence(void* data, A_u_long num_samples) {
-  if (data != nullptr) std::memset(data, 0, num_samples * kBytesPerSampleFrame);
+  if (data != nullptr) std::memset(data, 0, SoundBufferBytes(num_samples));
 }
 
 // Fills the whole buffer from the record; returns the sample frames that came
@@ -59,11 +54,10 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
   bool filled = false;
   if (err == A_Err_NONE && options != nullptr) {
     LockedHandle lock(suites.MemorySuite(), static_cast<AEGP_MemHandle>(options));
+    // A lock that yields no memory is a failure (A_Err_ALLOC), not a success
+    // with silence.
     err = lock.Lock();
-    // A lock granted without memory leaves nothing to read: silence, and no
-    // error of its own.
-    if (err == A_Err_ALLOC && lock.locked()) err = A_Err_NONE;
-    if (err == A_Err_NONE && lock.data() != nullptr && data != nullptr) {
+    if (err == A_Err_NONE && data != nullptr) {
       decoded = Deliver(*static_cast<FootageOptions*>(lock.data()), start, num_samples, data);
       filled = true;
     }
@@ -71,7 +65,7 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
   }
   // Without the record the buffer still gets silence rather than stale bytes.
   if (!filled) Silence(data, num_samples);
-  TraceLine() << "addr offset" << static_cast<int64_t>(decoded * kBytesPerSampleFrame);
+  TraceLine() << "addr offset" << static_cast<int64_t>(decoded * 2 * sizeof(float));
   return err;
 }
 

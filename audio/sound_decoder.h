@@ -25,3 +25,13 @@ bool NextSoundFrame(FootageOptions& record, AVPacket* packet);
 // The frame's timestamp: its pts, else the decoder's best effort; may be
 // AV_NOPTS_VALUE.
 int64_t SoundFrameTimestamp(const AVFrame& frame);
+
+// Replaces the record's decoder with a freshly opened one, the state a
+// continuous decode starts from: a flush keeps some state (window shapes,
+// noise generators) and does not restore the codec's start delay. False,
+// with the record untouched, when the new decoder does not open.
+bool RenewSoundDecoder(FootageOptions& record);
+
+// Makes a sample's decoded value independent of where decoding began, where
+// the decoder offers it: AC-3 dither seeded from each frame's own data.
+void SetConsistentDecoding(AVCodecContext* decoder);

@@ -38,6 +38,10 @@ std::optional<int64_t> TicksFromSamples(int64_t samples, TimeBase tb, int32_t ra
 // trimmed from it). With frame_size 0 (varying frames) the estimate stands.
 int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size);
 
+// Bytes of a host buffer of `num_samples` sample frames of float stereo, the
+// only format the module announces: in 64 bits, so no request length wraps.
+uint64_t SoundBufferBytes(uint32_t num_samples);
+
 // a + b, held at the ends of the 64-bit range instead of overflowing.
 int64_t SaturatingAdd(int64_t a, int64_t b);
 

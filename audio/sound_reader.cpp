@@ -143,7 +143,8 @@ std::optional<int64_t> Request::Estimate(int64_t timestamp) const {
 
 // Flush, seek and forget every carried value together.
 void Request::Seek(int64_t position) {
-  avcodec_flush_buffers(record_.audio_codec_ctx);
+  // From the start, a continuous decode begins with a fresh decoder.
+  if (position > 0 || !RenewSoundDecoder(record_)) avcodec_flush_buffers(record_.audio_codec_ctx);
   record_.audio_drained = 0;
   record_.audio_resume_valid = 0;
   if (record_.audio_pending != nullptr) av_audio_fifo_reset(record_.audio_pending);
@@ -312,6 +313,7 @@ void Request::Run(int64_t first) {
   // sets last_video_pts to its own target) spoils the carried position.
   const bool resume_valid = record_.audio_resume_valid != 0 && record_.last_video_pts == -2;
   record_.last_video_pts = -2;
+  SetConsistentDecoding(record_.audio_codec_ctx);
   if (!record_.audio_grid_known) LearnGrid();
   // Footage sample 0 is at start_time; position 0 at audio_first_pts.
   const int64_t start_time = record_.audio_stream->start_time;

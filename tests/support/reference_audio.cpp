@@ -1,4 +1,4 @@
-#include "support/reference_audio.h"
+#include "tests/support/reference_audio.h"
 
 #include <cmath>
 #include <limits>
@@ -8,6 +8,7 @@ extern "C" {
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -69,6 +70,9 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
     ok = decoder != nullptr && avcodec_parameters_to_context(decoder, stream->codecpar) >= 0;
     if (ok) {
       decoder->pkt_timebase = stream->time_base;
+      // As the plug-in decodes: AC-3 dither seeded per frame, so a sample's
+      // value does not depend on where decoding began.
+      (void)av_opt_set_int(decoder, "cons_noisegen", 1, AV_OPT_SEARCH_CHILDREN);
       ok = avcodec_open2(decoder, codec, nullptr) >= 0;
     }
     if (ok) {
@@ -89,6 +93,7 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
           ref.first_pts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
           first = false;
         }
+        ref.frame_starts.push_back(ref.frames());
         ok = AppendConverted(frame, ref.rate, &ref.samples);
       }
       continue;

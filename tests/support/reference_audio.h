@@ -17,6 +17,7 @@ struct ReferenceAudio {
   int64_t first_pts = 0;   // timestamp of the first decoded frame
   int64_t start_time = 0;  // the stream's start_time (first_pts when unset)
   std::vector<float> samples;  // L R L R ...
+  std::vector<int64_t> frame_starts;  // decode sample where each decoded frame begins
 
   int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
   // Footage sample n is at stream time start_time + n / rate, that is decode

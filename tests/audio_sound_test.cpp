@@ -1,0 +1,356 @@
+// Sound requests through the loaded module, checked against a plain
+// continuous decode of the same file (tests/support/reference_audio.h). The
+// expected stretch comes from the requested start and count alone.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/paths.h"
+#include "tests/support/plugin_session.h"
+#include "tests/support/reference_audio.h"
+#include "tests/support/temp_cwd.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace {
+
+using zarn_test::CompareSamples;
+using zarn_test::DecodeReferenceAudio;
+using zarn_test::Difference;
+using zarn_test::ReferenceAudio;
+
+// -90 dB of full scale: the largest difference allowed for lossy codecs,
+// whose decoders only settle back to the continuous decode after a seek.
+const double kLossyLimit = std::pow(10.0, -90.0 / 20.0);
+
+struct Clip {
+  const char* name;
+  bool lossless;
+  bool frame_grid;  // constant frame sizes: any start is exact, not only consecutive ones
+};
+
+const Clip kClips[] = {
+    {"pcm_s16_48k.mkv", true, true},   {"pcm_f32_51.mkv", true, true},
+    {"flac_44k.mkv", true, true},      {"flac_mono_22k.mkv", true, true},
+    {"aac_48k.mkv", false, true},      {"mp3_44k.mkv", false, true},
+    {"ac3_51.mkv", false, true},       {"opus_48k.mkv", false, true},
+    {"aac_44k.flv", false, true},      {"mp3_22k.flv", false, true},
+    {"vorbis_44k.mkv", false, false},
+};
+
+std::string ClipTestName(const ::testing::TestParamInfo<Clip>& info) {
+  std::string name = info.param.name;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
+constexpr size_t kGuard = 64;  // floats of guard on each side of a buffer
+const float kPattern = -1234.5f;
+
+class SoundSession {
+ public:
+  explicit SoundSession(const std::string& clip) {
+    if (!session_.ready()) {
+      error_ = session_.error;
+      return;
+    }
+    A_Err err = A_Err_NONE;
+    spec_ = session_.Import(clip, &err);
+    if (spec_ == nullptr || err != A_Err_NONE) error_ = "import returned " + std::to_string(err);
+    ref_ = DecodeReferenceAudio(zarn_test::MediaPath(clip));
+    if (error_.empty() && !ref_.ok) error_ = "reference decode failed";
+  }
+  ~SoundSession() {
+    if (spec_ != nullptr) session_.Close(spec_);
+  }
+
+  const std::string& error() const { return error_; }
+  const ReferenceAudio& ref() const { return ref_; }
+  zarn_test::PluginSession& session() { return session_; }
+  AEIO_InSpecH spec() const { return spec_; }
+
+  // One request of `count` sample frames at footage sample `first` (start
+  // time first / rate); checks the guards around the buffer.
+  std::vector<float> Get(int64_t first, uint32_t count, A_Err* result = nullptr) {
+    return GetAt(A_Time{static_cast<A_long>(first), static_cast<A_u_long>(ref_.rate)},
+                 first > 0 ? static_cast<A_u_long>(first) : 0, count, result);
+  }
+  std::vector<float> GetAt(A_Time start, A_u_long start_sample, uint32_t count,
+                           A_Err* result = nullptr) {
+    std::vector<float> buffer(size_t{count} * 2 + 2 * kGuard, kPattern);
+    const A_Err err =
+        session_.host.GetSound(spec_, start, start_sample, count, buffer.data() + kGuard);
+    if (result != nullptr) *result = err;
+    for (size_t i = 0; i < kGuard; ++i) {
+      EXPECT_EQ(buffer[i], kPattern) << "written before the buffer";
+      EXPECT_EQ(buffer[buffer.size() - 1 - i], kPattern) << "written past the buffer";
+    }
+    return {buffer.begin() + kGuard, buffer.end() - kGuard};
+  }
+
+ private:
+  zarn_test::PluginSession session_;
+  AEIO_InSpecH spec_ = nullptr;
+  ReferenceAudio ref_;
+  std::string error_;
+};
+
+::testing::AssertionResult Matches(const std::vector<float>& got, const std::vector<float>& want,
+                                   bool lossless) {
+  const Difference d = CompareSamples(got, want);
+  const double limit = lossless ? 0.0 : kLossyLimit;
+  if (d.largest <= limit) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "largest difference " << d.largest << " (" << 20 * std::log10(d.largest)
+         << " dBFS) at sample frame " << d.at << " of " << got.size() / 2 << ": got "
+         << got[d.at * 2] << " " << got[d.at * 2 + 1] << ", want " << want[d.at * 2] << " "
+         << want[d.at * 2 + 1];
+}
+
+// ---------------------------------------------------------------- any request
+
+class SoundAnyRequest : public ::testing::TestWithParam<Clip> {};
+
+TEST_P(SoundAnyRequest, MatchesTheContinuousDecode) {
+  const Clip& clip = GetParam();
+  if (!clip.frame_grid) GTEST_SKIP() << "varying frame sizes: only consecutive requests are exact";
+  SoundSession sound(clip.name);
+  ASSERT_EQ(sound.error(), "");
+  const ReferenceAudio& ref = sound.ref();
+  const int64_t offset = ref.FootageOffset();
+  const std::vector<int64_t>& starts = ref.frame_starts;
+  ASSERT_GT(starts.size(), 8u);
+  const int64_t frame = starts[2] - starts[1];
+
+  struct Case {
+    const char* what;
+    int64_t first;  // footage sample
+    uint32_t count;
+  };
+  std::vector<Case> cases = {
+      {"mid-stream, on a frame boundary", starts[starts.size() / 2] - offset, 4800},
+      {"inside a frame", starts[starts.size() / 3] - offset + frame / 3, 4800},
+      {"one sample", starts[starts.size() / 4] - offset + 7, 1},
+      {"from sample 0", 0, 2000},
+      {"before the start", -300, 1000},
+      {"in the last frame, running past the end", ref.frames() - offset - 50, 3000},
+      {"one sample before a boundary", starts[starts.size() / 5] - offset - 1, 2},
+      {"past the end", ref.frames() - offset + 1000, 500},
+  };
+  std::mt19937 random(20240611);  // fixed seed: replayable
+  for (int i = 0; i < 6; ++i) {
+    const int64_t first = static_cast<int64_t>(random() % static_cast<uint32_t>(ref.frames()));
+    cases.push_back({"random", first, 1 + static_cast<uint32_t>(random() % 6000)});
+  }
+  for (const Case& c : cases) {
+    A_Err err = -1;
+    const std::vector<float> got = sound.Get(c.first, c.count, &err);
+    EXPECT_EQ(err, A_Err_NONE) << c.what;
+    EXPECT_TRUE(Matches(got, ref.Expected(c.first, c.count), clip.lossless))
+        << c.what << ": first " << c.first << ", count " << c.count;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, SoundAnyRequest, ::testing::ValuesIn(kClips), ClipTestName);
+
+// ---------------------------------------------------------- consecutive requests
+
+class SoundConsecutive : public ::testing::TestWithParam<Clip> {};
+
+TEST_P(SoundConsecutive, ConcatenateToTheContinuousDecode) {
+  const Clip& clip = GetParam();
+  SoundSession sound(clip.name);
+  ASSERT_EQ(sound.error(), "");
+  const ReferenceAudio& ref = sound.ref();
+  struct Run {
+    uint32_t chunk;
+    int requests;
+  };
+  // Sizes chosen to cut frames anywhere; the last runs past the end.
+  const Run runs[] = {{1, 60}, {441, 30}, {1024, 20}, {4800, 12}, {48000, 6}};
+  // Codecs without a frame grid are exact from the start; the others also
+  // from a start chosen inside a frame.
+  std::vector<int64_t> origins = {0};
+  if (clip.frame_grid) origins.push_back(12345);
+  for (const int64_t origin : origins) {
+    for (const Run& run : runs) {
+      std::vector<float> joined;
+      for (int i = 0; i < run.requests; ++i) {
+        const std::vector<float> got = sound.Get(origin + int64_t{i} * run.chunk, run.chunk);
+        joined.insert(joined.end(), got.begin(), got.end());
+      }
+      const int64_t total = int64_t{run.chunk} * run.requests;
+      EXPECT_TRUE(Matches(joined, ref.Expected(origin, total), clip.lossless))
+          << "chunks of " << run.chunk << " from " << origin;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, SoundConsecutive, ::testing::ValuesIn(kClips), ClipTestName);
+
+// ---------------------------------------------------------------- edges
+
+TEST(SoundEdges, StartTimeInAnyScaleRoundsToTheNearestSample) {
+  SoundSession sound("flac_44k.mkv");
+  ASSERT_EQ(sound.error(), "");
+  struct Case {
+    A_Time start;
+    int64_t first;  // round(value / scale * 44100)
+  };
+  const Case cases[] = {
+      {{1234567, 1000000}, 54444},  // 54444.40
+      {{1, 3}, 14700},
+      {{2, 88200}, 1},            // exactly one sample
+      {{1, 88200}, 1},            // half a sample rounds up
+      {{-1, 1000}, -44},          // 44.1 samples before the start
+  };
+  for (const Case& c : cases) {
+    const std::vector<float> got = sound.GetAt(c.start, 0, 300);
+    EXPECT_TRUE(Matches(got, sound.ref().Expected(c.first, 300), true))
+        << c.start.value << "/" << c.start.scale;
+  }
+}
+
+TEST(SoundEdges, ZeroSamplesWritesNothingAndLeavesTheNextRequestExact) {
+  SoundSession sound("pcm_s16_48k.mkv");
+  ASSERT_EQ(sound.error(), "");
+  A_Err err = -1;
+  EXPECT_TRUE(sound.Get(1000, 0, &err).empty());
+  EXPECT_EQ(err, A_Err_NONE);
+  EXPECT_TRUE(Matches(sound.Get(1000, 480), sound.ref().Expected(1000, 480), true));
+  EXPECT_TRUE(sound.Get(1480, 0).empty());
+  EXPECT_TRUE(Matches(sound.Get(1480, 480), sound.ref().Expected(1480, 480), true));
+}
+
+TEST(SoundEdges, UnusableTimesAndFootageWithoutSoundGiveSilence) {
+  SoundSession sound("aac_48k.mkv");
+  ASSERT_EQ(sound.error(), "");
+  A_Err err = -1;
+  for (const std::vector<float>& got :
+       {sound.GetAt({48000, 0}, 48000, 960, &err), sound.GetAt({48000, 1}, 0, 960, &err)}) {
+    EXPECT_EQ(err, A_Err_NONE);
+    EXPECT_TRUE(Matches(got, std::vector<float>(960 * 2, 0.0f), true));
+  }
+
+  zarn_test::PluginSession& plugin = sound.session();
+  AEIO_InSpecH silent = plugin.Import("silent.mkv", &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  std::vector<float> buffer(960 * 2, kPattern);
+  EXPECT_EQ(plugin.host.GetSound(silent, A_Time{0, 25}, 0, 960, buffer.data()), A_Err_NONE);
+  EXPECT_TRUE(Matches(buffer, std::vector<float>(960 * 2, 0.0f), true));
+  EXPECT_EQ(plugin.Close(silent), A_Err_NONE);
+}
+
+TEST(SoundEdges, HostFailuresAreReturnedAndNothingStaysLocked) {
+  SoundSession sound("mp3_44k.mkv");
+  ASSERT_EQ(sound.error(), "");
+  standin::Host& host = sound.session().host;
+  const std::vector<float> silence(441 * 2, 0.0f);
+  struct Case {
+    standin::Op op;
+    bool null_lock;
+    A_Err want;
+  };
+  const Case cases[] = {{standin::Op::GetInSpecOptionsHandle, false, 77},
+                        {standin::Op::LockMemHandle, false, 77},
+                        {standin::Op::LockMemHandle, true, A_Err_ALLOC}};
+  for (const Case& c : cases) {
+    if (c.null_lock) host.NullNthLock(1);
+    else host.FailNthCall(c.op, 1, 77);
+    A_Err err = 0;
+    const std::vector<float> got = sound.Get(4410, 441, &err);
+    host.ClearFaults();
+    EXPECT_EQ(err, c.want) << standin::OpName(c.op);
+    EXPECT_TRUE(Matches(got, silence, true)) << standin::OpName(c.op);
+    EXPECT_EQ(host.LockedHandleCount(), 0u) << standin::OpName(c.op);
+    EXPECT_EQ(host.OutstandingSuites(), 0) << standin::OpName(c.op);
+  }
+  // The footage still plays afterwards; then a failing unlock is the result
+  // even though the sound was delivered.
+  EXPECT_TRUE(Matches(sound.Get(4410, 441), sound.ref().Expected(4410, 441), false));
+  host.FailNthCall(standin::Op::UnlockMemHandle, 1, 77);
+  A_Err err = 0;
+  EXPECT_TRUE(Matches(sound.Get(4851, 441, &err), sound.ref().Expected(4851, 441), false));
+  EXPECT_EQ(err, 77);
+}
+
+// Someone else reading the shared demuxer between two requests (as a frame
+// request does) must not shift the sound that follows.
+TEST(SoundEdges, DemuxerMovedBetweenConsecutiveRequests) {
+  for (const bool clears_resume : {true, false}) {
+    SoundSession sound("flac_44k.mkv");
+    ASSERT_EQ(sound.error(), "");
+    EXPECT_TRUE(Matches(sound.Get(10000, 4410), sound.ref().Expected(10000, 4410), true));
+    FootageOptions* record = sound.session().Record(sound.spec());
+    ASSERT_NE(record, nullptr);
+    AVPacket* packet = av_packet_alloc();
+    for (int i = 0; i < 5 && av_read_frame(record->format_ctx, packet) >= 0; ++i)
+      av_packet_unref(packet);
+    av_packet_free(&packet);
+    record->last_video_pts = 40;  // what a frame request leaves
+    if (clears_resume) record->audio_resume_valid = 0;
+    EXPECT_TRUE(Matches(sound.Get(14410, 4410), sound.ref().Expected(14410, 4410), true))
+        << (clears_resume ? "resume cleared" : "only last_video_pts changed");
+    EXPECT_EQ(record->last_video_pts, -2);
+  }
+}
+
+TEST(SoundEdges, TraceLinesOfARequest) {
+  zarn_test::TempCwd cwd;
+  std::vector<std::string> lines;
+  {
+    SoundSession sound("pcm_s16_48k.mkv");
+    ASSERT_EQ(sound.error(), "");
+    sound.Get(0, 100);
+    sound.Get(48000 * 10, 100);  // past the end
+    std::ifstream log(cwd.LogPath(), std::ios::binary);
+    for (std::string line; std::getline(log, line);) {
+      ASSERT_FALSE(line.empty());
+      EXPECT_EQ(line.back(), '\r');
+      line.pop_back();
+      lines.push_back(line);
+    }
+  }
+  const std::vector<std::string> want = {
+      "GetSound!---Begin", "num_samplesLu=100", "start_sampLu0",
+      "aCodecCtx sample_fmt=" + std::to_string(AV_SAMPLE_FMT_S16), "rending!", "addr offset800",
+      "GetSound!---Begin", "num_samplesLu=100", "start_sampLu480000",
+      "aCodecCtx sample_fmt=" + std::to_string(AV_SAMPLE_FMT_S16), "rending!", "addr offset0"};
+  // Only the sound lines: other callbacks may write their own.
+  std::vector<std::string> sound_lines;
+  for (const std::string& line : lines) {
+    for (const char* prefix : {"GetSound", "num_samplesLu", "start_sampLu", "aCodecCtx", "rending",
+                               "addr offset"}) {
+      if (line.rfind(prefix, 0) == 0) sound_lines.push_back(line);
+    }
+  }
+  EXPECT_EQ(sound_lines, want);
+}
+
+TEST(SoundEdges, ManyRequestsLeaveNothingBehind) {
+  zarn_test::PluginSession session;
+  ASSERT_TRUE(session.ready()) << session.error;
+  std::vector<float> buffer(4800 * 2);
+  for (const char* clip : {"opus_48k.mkv", "ac3_51.mkv", "h264_aac.mkv"}) {
+    A_Err err = -1;
+    AEIO_InSpecH spec = session.Import(clip, &err);
+    ASSERT_EQ(err, A_Err_NONE) << clip;
+    for (int i = 0; i < 20; ++i) {
+      const A_Time start{(i * 7919) % 240000, 48000};
+      EXPECT_EQ(session.host.GetSound(spec, start, 0, 4800, buffer.data()), A_Err_NONE);
+    }
+    EXPECT_EQ(session.Close(spec), A_Err_NONE);
+  }
+  EXPECT_TRUE(session.Clean());
+}
+
+}  // namespace

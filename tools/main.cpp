@@ -2,6 +2,7 @@
 // module by file name, registers it through its entry point and sends the
 // requests of one command to one footage item, as the compositing host would.
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <string>
 
@@ -33,6 +34,7 @@ constexpr const char* kUsage =
     "  --plugin PATH   the plug-in module (default: Zarn_Importer.aex next to zarn-host)\n"
     "  --help          help on the tool or on a command\n"
     "\n"
+    "set ZARN_HOST_FFMPEG_LOG=1 to see FFmpeg's own messages.\n"
     "exit status: 0 success, 1 the plug-in returned an error (its code is printed),\n"
     "2 usage error.\n";
 
@@ -43,8 +45,8 @@ int main(int argc, char** argv) {
     std::fputs(kUsage, stderr);
     return 2;
   }
-  // FFmpeg's own chatter would bury the tool's output; its errors still show.
-  av_log_set_level(AV_LOG_ERROR);
+  // Errors are one line of the tool's own; FFmpeg's messages only on request.
+  av_log_set_level(std::getenv("ZARN_HOST_FFMPEG_LOG") != nullptr ? AV_LOG_INFO : AV_LOG_QUIET);
   const std::string command = argv[1];
   const Arguments args(argv + 2, argv + argc);
   try {

@@ -1,0 +1,181 @@
+#include "tests/support/reference_video.h"
+
+#include <cstring>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/pixdesc.h>
+#include <libswscale/swscale.h>
+}
+
+namespace zarn_test {
+namespace {
+
+struct Closer {
+  void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+  void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+template <typename T>
+using Own = std::unique_ptr<T, Closer>;
+
+int Matrix(const AVFrame& f, ReferenceColour colour) {
+  if (colour == ReferenceColour::kForceBt601) return SWS_CS_ITU601;
+  switch (f.colorspace) {
+    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
+    case AVCOL_SPC_BT470BG: case AVCOL_SPC_SMPTE170M: return SWS_CS_ITU601;
+    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_FCC: return SWS_CS_FCC;
+    case AVCOL_SPC_BT2020_NCL: case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
+    default: return f.height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+  }
+}
+
+bool FullRange(const AVFrame& f) {
+  const auto fmt = static_cast<AVPixelFormat>(f.format);
+  return f.color_range == AVCOL_RANGE_JPEG || fmt == AV_PIX_FMT_YUVJ420P ||
+         fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P ||
+         fmt == AV_PIX_FMT_YUVJ440P || fmt == AV_PIX_FMT_YUVJ411P;
+}
+
+bool Convert(const AVFrame& f, int width, int height, ReferenceColour colour,
+             std::vector<uint8_t>* out) {
+  Own<SwsContext> sws(sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format),
+                                     width, height, AV_PIX_FMT_ARGB, SWS_POINT, nullptr,
+                                     nullptr, nullptr));
+  if (!sws) return false;
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
+  if (!(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
+    const int* coeffs = sws_getCoefficients(Matrix(f, colour));
+    sws_setColorspaceDetails(sws.get(), coeffs, FullRange(f) ? 1 : 0, coeffs, 1, 0, 1 << 16,
+                             1 << 16);
+  }
+  // Rows padded to 64 bytes as any SIMD writer may want; copied out packed.
+  const int stride = FFALIGN(width * 4, 64);
+  std::vector<uint8_t> padded(static_cast<size_t>(stride) * height + 64);
+  uint8_t* planes[4] = {padded.data()};
+  int strides[4] = {stride};
+  if (sws_scale(sws.get(), f.data, f.linesize, 0, f.height, planes, strides) != height) {
+    return false;
+  }
+  out->resize(static_cast<size_t>(width) * 4 * height);
+  for (int y = 0; y < height; ++y) {
+    std::memcpy(out->data() + static_cast<size_t>(y) * width * 4,
+                padded.data() + static_cast<size_t>(y) * stride, static_cast<size_t>(width) * 4);
+  }
+  return true;
+}
+
+}  // namespace
+
+int64_t ReferenceVideo::FramePts() const {
+  if (rate_num <= 0 || tb_num <= 0) return 0;
+  return (int64_t{rate_den} * tb_den) / (int64_t{rate_num} * tb_num);
+}
+
+int64_t ReferenceVideo::Target(A_Time t) const {
+  return int64_t{t.value} * tb_den / (int64_t{t.scale} * tb_num) + start_time;
+}
+
+int ReferenceVideo::ExpectedIndex(A_Time t) const {
+  const int64_t low = Target(t) - HalfPts();
+  for (size_t i = 0; i < pictures.size(); ++i) {
+    if (pictures[i].ts >= low) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+A_Time ReferenceVideo::TimeOf(int i) const {
+  // ts - start in seconds is (ts - start) * tb_num / tb_den: exact as value/scale
+  // when scale = tb_den / tb_num is whole, as for every clip here.
+  return A_Time{static_cast<A_long>((pictures[i].ts - start_time) * tb_num),
+                static_cast<A_u_long>(tb_den)};
+}
+
+ReferenceVideo DecodeReference(const std::string& path, int width, int height,
+                               ReferenceColour colour) {
+  ReferenceVideo ref;
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
+    ref.error = "cannot open " + path;
+    return ref;
+  }
+  Own<AVFormatContext> fmt(raw);
+  if (avformat_find_stream_info(fmt.get(), nullptr) < 0) {
+    ref.error = "no stream info";
+    return ref;
+  }
+  int index = -1;
+  for (unsigned i = 0; i < fmt->nb_streams; ++i) {
+    const AVStream* s = fmt->streams[i];
+    if (s->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        !(s->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
+      index = static_cast<int>(i);
+      break;
+    }
+  }
+  if (index < 0) {
+    ref.error = "no video";
+    return ref;
+  }
+  AVStream* stream = fmt->streams[index];
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  Own<AVCodecContext> dec(avcodec_alloc_context3(codec));
+  avcodec_parameters_to_context(dec.get(), stream->codecpar);
+  dec->pkt_timebase = stream->time_base;
+  dec->thread_count = 1;
+  if (codec == nullptr || avcodec_open2(dec.get(), codec, nullptr) < 0) {
+    ref.error = "no decoder";
+    return ref;
+  }
+  ref.tb_num = stream->time_base.num;
+  ref.tb_den = stream->time_base.den;
+  ref.rate_num = stream->r_frame_rate.num;
+  ref.rate_den = stream->r_frame_rate.den;
+  ref.start_time = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+  ref.width = width > 0 ? width : dec->width;
+  ref.height = height > 0 ? height : dec->height;
+
+  Own<AVPacket> packet(av_packet_alloc());
+  Own<AVFrame> frame(av_frame_alloc());
+  auto drain = [&]() -> bool {
+    for (;;) {
+      const int ret = avcodec_receive_frame(dec.get(), frame.get());
+      if (ret == AVERROR(EAGAIN) || ret == AVERROR_EOF) return true;
+      if (ret < 0) continue;
+      ReferencePicture pic;
+      pic.ts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+      if (!Convert(*frame, ref.width, ref.height, colour, &pic.argb)) return false;
+      ref.pictures.push_back(std::move(pic));
+    }
+  };
+  while (av_read_frame(fmt.get(), packet.get()) >= 0) {
+    if (packet->stream_index == index) avcodec_send_packet(dec.get(), packet.get());
+    av_packet_unref(packet.get());
+    if (!drain()) {
+      ref.error = "conversion failed";
+      return ref;
+    }
+  }
+  avcodec_send_packet(dec.get(), nullptr);
+  if (!drain()) {
+    ref.error = "conversion failed";
+    return ref;
+  }
+  ref.ok = !ref.pictures.empty();
+  if (!ref.ok) ref.error = "no pictures";
+  return ref;
+}
+
+std::vector<uint8_t> OpaqueBlack(int width, int height) {
+  std::vector<uint8_t> black(static_cast<size_t>(width) * height * 4, 0);
+  for (size_t i = 0; i < black.size(); i += 4) black[i] = 255;
+  return black;
+}
+
+}  // namespace zarn_test

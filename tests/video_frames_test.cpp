@@ -1,0 +1,209 @@
+// Frame-exact delivery through the loaded module: every picture the host
+// gets is byte-identical to the reference decode's picture for that time
+// (the first at or after T - h), whatever the order of requests, and the
+// frame buffer is never written outside its pixels.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/frame_code.h"
+#include "tests/support/paths.h"
+#include "tests/support/plugin_session.h"
+#include "tests/support/reference_video.h"
+
+namespace {
+
+using zarn_test::DecodeReference;
+using zarn_test::PluginSession;
+using zarn_test::ReferenceVideo;
+
+constexpr uint32_t kSeed = 20261207;
+
+// Requests one time and checks the picture against the reference.
+::testing::AssertionResult Delivers(PluginSession& s, AEIO_InSpecH spec, const ReferenceVideo& ref,
+                                    A_Time t, standin::World& world) {
+  world.ResetPattern();
+  const A_Err err = s.host.DrawFrame(spec, t, world);
+  if (err != A_Err_NONE) return ::testing::AssertionFailure() << "result " << err;
+  if (!world.GuardsIntact()) return ::testing::AssertionFailure() << "wrote outside the buffer";
+  const int expected = ref.ExpectedIndex(t);
+  const std::vector<uint8_t> got = world.Pixels();
+  const std::vector<uint8_t>& want =
+      expected >= 0 ? ref.pictures[static_cast<size_t>(expected)].argb
+                    : zarn_test::OpaqueBlack(ref.width, ref.height);
+  if (got == want) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "time " << t.value << "/" << t.scale << " (T=" << ref.Target(t)
+         << "): expected picture " << expected << " (code "
+         << (expected >= 0 ? zarn_test::FrameNumberFromArgb(want.data(), ref.width, ref.height,
+                                                             ref.width * 4)
+                           : -1)
+         << "), got code "
+         << zarn_test::FrameNumberFromArgb(got.data(), ref.width, ref.height, ref.width * 4);
+}
+
+struct Clip {
+  const char* name;
+};
+void PrintTo(const Clip& clip, std::ostream* os) { *os << clip.name; }
+const Clip kClips[] = {{"h264_aac.mkv"}, {"h264_mp3.flv"}, {"h264_aac.flv"},
+                       {"hevc.mkv"},     {"vp9_opus.mkv"}, {"mpeg4.mkv"},
+                       {"silent.mkv"},   {"two_streams.mkv"}, {"truncated.mkv"}};
+
+std::string ClipName(const ::testing::TestParamInfo<Clip>& info) {
+  std::string name = info.param.name;
+  std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+  return name;
+}
+
+class FrameExact : public ::testing::TestWithParam<Clip> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(session_.ready()) << session_.error;
+    ref_ = DecodeReference(zarn_test::MediaPath(GetParam().name));
+    ASSERT_TRUE(ref_.ok) << ref_.error;
+  }
+  void Run(const std::vector<A_Time>& times) {
+    A_Err err = 0;
+    AEIO_InSpecH spec = session_.Import(GetParam().name, &err);
+    ASSERT_EQ(err, A_Err_NONE);
+    standin::World world(ref_.width, ref_.height);
+    for (const A_Time& t : times) {
+      ASSERT_TRUE(Delivers(session_, spec, ref_, t, world));
+    }
+    EXPECT_EQ(session_.Close(spec), A_Err_NONE);
+    EXPECT_TRUE(session_.Clean());
+  }
+  int Count() const { return static_cast<int>(ref_.pictures.size()); }
+  // A time between pictures: any instant of the clip or a little past it.
+  A_Time AnyTime(std::mt19937& rng) const {
+    const int64_t span = (ref_.pictures.back().ts - ref_.start_time + 3 * ref_.FramePts()) *
+                         ref_.tb_num * 30000 / ref_.tb_den;
+    std::uniform_int_distribution<int64_t> pick(0, span);
+    return A_Time{static_cast<A_long>(pick(rng)), 30000};
+  }
+
+  PluginSession session_;
+  ReferenceVideo ref_;
+};
+
+TEST_P(FrameExact, PlayingOrderThenPastTheEnd) {
+  std::vector<A_Time> times;
+  for (int i = 0; i < Count(); ++i) times.push_back(ref_.TimeOf(i));
+  const A_Time last = ref_.TimeOf(Count() - 1);
+  for (int k = 1; k <= 3; ++k) {  // crossing the end: then black
+    times.push_back(A_Time{static_cast<A_long>(last.value + k * ref_.FramePts() * ref_.tb_num),
+                           last.scale});
+  }
+  Run(times);
+}
+
+TEST_P(FrameExact, RandomOrderRepeatedAndBackwards) {
+  std::mt19937 rng(kSeed);
+  SCOPED_TRACE("seed " + std::to_string(kSeed));
+  std::vector<A_Time> times;
+  std::uniform_int_distribution<int> frame(0, Count() - 1);
+  for (int i = 0; i < 12; ++i) times.push_back(ref_.TimeOf(frame(rng)));
+  for (int i = 0; i < 12; ++i) times.push_back(AnyTime(rng));
+  times.push_back(times.back());  // repeated
+  times.push_back(times.back());
+  for (int i = Count() - 1; i >= 0; i -= 7) times.push_back(ref_.TimeOf(i));  // backwards
+  Run(times);
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, FrameExact, ::testing::ValuesIn(kClips), ClipName);
+
+// Around every picture's edges: the first and last tick of each display
+// interval, in playing order and in single steps back.
+TEST(FrameEdges, EveryIntervalEdgeForwardAndBack) {
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  const ReferenceVideo ref = DecodeReference(zarn_test::MediaPath("h264_mp3.flv"));
+  ASSERT_TRUE(ref.ok) << ref.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = s.Import("h264_mp3.flv", &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World world(ref.width, ref.height);
+  const int64_t h = ref.HalfPts();
+  auto at = [&](int64_t ts) {  // a time whose target is exactly ts
+    return A_Time{static_cast<A_long>((ts - ref.start_time) * ref.tb_num),
+                  static_cast<A_u_long>(ref.tb_den)};
+  };
+  for (int i = 1; i < 20; ++i) {
+    const int64_t ts = ref.pictures[static_cast<size_t>(i)].ts;
+    for (const int64_t target : {ts + h, ts + h + 1, ts + h - 1, ts - h, ts + h + 1}) {
+      ASSERT_TRUE(Delivers(s, spec, ref, at(target), world)) << "picture " << i;
+    }
+  }
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+}
+
+// Frame buffers of other sizes get the whole picture point-scaled to them.
+TEST(FrameBuffers, AnySizeAndRowLength) {
+  struct Size {
+    int width, height, extra_rowbytes;
+  } const sizes[] = {
+      {320, 240, 0},  {160, 120, 0},  {643, 481, 0},   {321, 239, 0},
+      {320, 240, 36}, {100, 75, 12},  {1, 1, 0},       {17, 3, 4},
+  };
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = s.Import("h264_aac.mkv", &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  std::mt19937 rng(kSeed);
+  for (const Size& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height) + " +" +
+                 std::to_string(size.extra_rowbytes));
+    const ReferenceVideo ref =
+        DecodeReference(zarn_test::MediaPath("h264_aac.mkv"), size.width, size.height);
+    ASSERT_TRUE(ref.ok) << ref.error;
+    standin::World world(size.width, size.height, size.width * 4 + size.extra_rowbytes);
+    std::uniform_int_distribution<int> frame(0, static_cast<int>(ref.pictures.size()) - 1);
+    const int first = frame(rng);
+    // A new picture, the same one again (reuse at another size), a later one.
+    for (const int i : {first, first, std::min(first + 2, static_cast<int>(ref.pictures.size()) - 1)}) {
+      ASSERT_TRUE(Delivers(s, spec, ref, ref.TimeOf(i), world));
+    }
+  }
+  for (const auto& [width, height] : {std::pair{0, 0}, std::pair{320, 0}, std::pair{0, 240}}) {
+    standin::World empty(width, height, width == 0 ? 64 : 0);
+    EXPECT_EQ(s.host.DrawFrame(spec, A_Time{1, 25}, empty), A_Err_NONE);
+    EXPECT_TRUE(empty.GuardsIntact());
+  }
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+}
+
+// Colours follow the picture's own matrix and range.
+TEST(FrameColours, PictureMatrixAndRange) {
+  for (const char* clip : {"hd_bt709.mkv", "mjpeg_full.mkv", "bt601_sd.mkv"}) {
+    SCOPED_TRACE(clip);
+    PluginSession s;
+    ASSERT_TRUE(s.ready()) << s.error;
+    const ReferenceVideo ref = DecodeReference(zarn_test::MediaPath(clip));
+    ASSERT_TRUE(ref.ok) << ref.error;
+    A_Err err = 0;
+    AEIO_InSpecH spec = s.Import(clip, &err);
+    ASSERT_EQ(err, A_Err_NONE);
+    standin::World world(ref.width, ref.height);
+    for (const int i : {0, 3, 1}) ASSERT_TRUE(Delivers(s, spec, ref, ref.TimeOf(i), world));
+    EXPECT_EQ(s.Close(spec), A_Err_NONE);
+    EXPECT_TRUE(s.Clean());
+  }
+  // The HD clip's BT.709 colours are not what a default BT.601 conversion gives,
+  // so the comparison above can fail.
+  const ReferenceVideo hd = DecodeReference(zarn_test::MediaPath("hd_bt709.mkv"));
+  const ReferenceVideo hd601 = DecodeReference(zarn_test::MediaPath("hd_bt709.mkv"), 0, 0,
+                                               zarn_test::ReferenceColour::kForceBt601);
+  ASSERT_TRUE(hd.ok && hd601.ok);
+  EXPECT_NE(hd.pictures[0].argb, hd601.pictures[0].argb);
+}
+
+}  // namespace

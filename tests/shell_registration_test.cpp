@@ -203,7 +203,7 @@ TEST_F(RegistrationTest, EveryFailureStopsTheSequence) {
        78,
        6,
        {release_register},
-       true /*attempted, see below*/,
+       false,
        true},
       {"register_name_fails",
        [](Host& h) { h.FailNthCall(Op::RegisterWithAEGP, 1, 79); },

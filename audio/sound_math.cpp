@@ -46,9 +46,12 @@ std::optional<int64_t> TicksFromSamples(int64_t samples, TimeBase tb, int32_t ra
 
 int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size) {
   if (frame_size <= 0 || first_samples <= 0) return estimate;
-  if (estimate < first_samples) return estimate * 2 < first_samples ? 0 : first_samples;
   const Wide frames = DivideRounded(Wide{estimate} - first_samples, frame_size);
-  return static_cast<int64_t>(first_samples + frames * frame_size);
+  const Wide on_grid = first_samples + frames * frame_size;
+  // The shortened first frame starts at 0, off the grid.
+  const Wide from_grid = on_grid > estimate ? on_grid - estimate : estimate - on_grid;
+  const Wide from_zero = estimate < 0 ? -Wide{estimate} : Wide{estimate};
+  return from_zero < from_grid ? 0 : static_cast<int64_t>(on_grid);
 }
 
 SoundCourse ChooseSoundCourse(bool resume_valid, int64_t next_sample, int64_t start,

@@ -33,9 +33,11 @@ std::optional<int64_t> SamplesFromTicks(int64_t ticks, TimeBase tb, int32_t rate
 std::optional<int64_t> TicksFromSamples(int64_t samples, TimeBase tb, int32_t rate);
 
 // Places a frame whose rounded timestamp says `estimate` on the frame grid of
-// a codec with constant frame size: frames start at 0, then at first_samples
-// + k * frame_size (the first frame may be short: the codec's start delay is
-// trimmed from it). With frame_size 0 (varying frames) the estimate stands.
+// a codec with constant frame size: frames start at first_samples + k *
+// frame_size for any k (a frame before the first one holds the codec's start
+// delay, which a continuous decode trims), and the first frame, shortened by
+// that delay, starts at 0. With frame_size 0 (varying frames) the estimate
+// stands.
 int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size);
 
 // Bytes of a host buffer of `num_samples` sample frames of float stereo, the

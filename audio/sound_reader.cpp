@@ -218,9 +218,12 @@ void Request::Keep(int64_t position, const float* samples, int64_t frames) {
 }
 
 void Request::Put(int64_t position, const float* samples, int64_t frames) {
-  // Samples before the next unwritten one were delivered already.
-  if (position < out_.next()) {
-    const int64_t skip = std::min(frames, out_.next() - position);
+  // Samples before the next unwritten one were delivered already; those
+  // before position 0 are a codec's start delay, which a continuous decode
+  // never delivers.
+  const int64_t first_wanted = std::max<int64_t>(out_.next(), 0);
+  if (position < first_wanted) {
+    const int64_t skip = std::min(frames, first_wanted - position);
     samples += skip * 2;
     frames -= skip;
     position += skip;

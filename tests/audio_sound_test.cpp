@@ -34,15 +34,28 @@ struct Clip {
   const char* name;
   bool lossless;
   bool frame_grid;  // constant frame sizes: any start is exact, not only consecutive ones
+  // FFmpeg's AAC encoder uses noise substitution, here strongest in the last
+  // frames. The decoder's noise generator runs on from wherever decoding
+  // began, so after a seek those frames hold noise of the same level, not the
+  // same samples: checked there only to kNoiseLimit, which still catches a
+  // sample out of place.
+  bool noise_at_end = false;
 };
+
+const double kNoiseLimit = std::pow(10.0, -40.0 / 20.0);
+constexpr int64_t kNoisyTail = 6000;  // sample frames before the end
 
 const Clip kClips[] = {
     {"pcm_s16_48k.mkv", true, true},   {"pcm_f32_51.mkv", true, true},
     {"flac_44k.mkv", true, true},      {"flac_mono_22k.mkv", true, true},
-    {"aac_48k.mkv", false, true},      {"mp3_44k.mkv", false, true},
+    {"aac_48k.mkv", false, true, true}, {"mp3_44k.mkv", false, true},
     {"ac3_51.mkv", false, true},       {"opus_48k.mkv", false, true},
-    {"aac_44k.flv", false, true},      {"mp3_22k.flv", false, true},
+    {"aac_44k.flv", false, true, true}, {"mp3_22k.flv", false, true},
     {"vorbis_44k.mkv", false, false},
+    // Sound between video packets.
+    {"h264_aac.mkv", false, true, true}, {"h264_mp3.flv", false, true},
+    {"vp9_opus.mkv", false, true},       {"mpeg4.mkv", false, true},
+    {"two_streams.mkv", false, true, true},
 };
 
 std::string ClipTestName(const ::testing::TestParamInfo<Clip>& info) {
@@ -105,9 +118,9 @@ class SoundSession {
 };
 
 ::testing::AssertionResult Matches(const std::vector<float>& got, const std::vector<float>& want,
-                                   bool lossless) {
+                                   bool lossless, double lossy_limit = kLossyLimit) {
   const Difference d = CompareSamples(got, want);
-  const double limit = lossless ? 0.0 : kLossyLimit;
+  const double limit = lossless ? 0.0 : lossy_limit;
   if (d.largest <= limit) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
          << "largest difference " << d.largest << " (" << 20 * std::log10(d.largest)
@@ -142,6 +155,7 @@ TEST_P(SoundAnyRequest, MatchesTheContinuousDecode) {
       {"one sample", starts[starts.size() / 4] - offset + 7, 1},
       {"from sample 0", 0, 2000},
       {"before the start", -300, 1000},
+      {"near the end", ref.frames() - offset - 5000, 4000},
       {"in the last frame, running past the end", ref.frames() - offset - 50, 3000},
       {"one sample before a boundary", starts[starts.size() / 5] - offset - 1, 2},
       {"past the end", ref.frames() - offset + 1000, 500},
@@ -155,7 +169,9 @@ TEST_P(SoundAnyRequest, MatchesTheContinuousDecode) {
     A_Err err = -1;
     const std::vector<float> got = sound.Get(c.first, c.count, &err);
     EXPECT_EQ(err, A_Err_NONE) << c.what;
-    EXPECT_TRUE(Matches(got, ref.Expected(c.first, c.count), clip.lossless))
+    const bool noisy = clip.noise_at_end && c.first + offset + c.count > ref.frames() - kNoisyTail;
+    EXPECT_TRUE(Matches(got, ref.Expected(c.first, c.count), clip.lossless,
+                        noisy ? kNoiseLimit : kLossyLimit))
         << c.what << ": first " << c.first << ", count " << c.count;
   }
 }

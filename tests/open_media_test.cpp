@@ -298,6 +298,8 @@ TEST(OpenMedia, FailuresLeaveAFreeableRecord) {
       {"does_not_exist.mkv", A_Err_STRUCT, false, 0, 0, 0},
       {"not_media.mkv", A_Err_STRUCT, false, 0, 0, 0},
       {"header_cut.mkv", A_Err_STRUCT, false, 0, 0, 0},
+      {"empty.mkv", A_Err_STRUCT, false, 0, 0, 0},
+      {".", A_Err_STRUCT, false, 0, 0, 0},  // the media folder itself
       {"no_video_decoder.mkv", A_Err_STRUCT, true, 0, 0, 0},
       {"no_audio_decoder.mkv", A_Err_STRUCT, true, 1, 1, 1},
   };
@@ -323,7 +325,8 @@ TEST(OpenMedia, FailuresLeaveAFreeableRecord) {
 TEST(OpenMedia, FailedImportLeavesNothing) {
   const std::pair<const char*, A_Err> cases[] = {
       {"does_not_exist.mkv", A_Err_STRUCT}, {"not_media.mkv", A_Err_STRUCT},
-      {"header_cut.mkv", A_Err_STRUCT},     {"no_video_decoder.mkv", A_Err_STRUCT},
+      {"header_cut.mkv", A_Err_STRUCT},     {"empty.mkv", A_Err_STRUCT},
+      {"no_video_decoder.mkv", A_Err_STRUCT},
       {"no_audio_decoder.mkv", A_Err_STRUCT},
   };
   for (const auto& [name, want] : cases) {

@@ -31,6 +31,7 @@
 #   truncated.mkv     h264_aac.mkv cut at 40 % of its bytes: opens, ends early
 #   header_cut.mkv    the first 200 bytes of h264_aac.mkv: does not open
 #   not_media.mkv     plain text
+#   empty.mkv         no bytes at all
 #   hd_bt709.mkv      1280x720 H.264 tagged BT.709 limited range, 25 fps 0.4 s
 #   mjpeg_full.mkv    MJPEG yuvj420p (full range), 25 fps 0.4 s
 #   bt601_sd.mkv      320x240 H.264 without colour tags (the BT.601 rule), 25 fps 0.4 s
@@ -165,6 +166,7 @@ clip_not_media_mkv() {
   for i in $(seq 1 80); do
     echo "Line $i of a plain text file that carries a media file's name but no media."
   done >"$tmp/not_media.mkv"
+  : >"$tmp/empty.mkv"
 }
 clip_colour() {
   # Converted from RGB with the tagged matrix, so the tags tell the truth.

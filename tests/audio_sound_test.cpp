@@ -13,6 +13,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/reference_audio.h"
+#include "tests/support/reference_video.h"
 #include "tests/support/temp_cwd.h"
 
 extern "C" {
@@ -367,6 +368,37 @@ TEST(SoundEdges, ManyRequestsLeaveNothingBehind) {
     EXPECT_EQ(session.Close(spec), A_Err_NONE);
   }
   EXPECT_TRUE(session.Clean());
+}
+
+// Frame and sound requests take turns on the shared demuxer: every picture is
+// still the right one and the sound, asked for in consecutive stretches,
+// still joins without a gap.
+TEST(SoundEdges, FrameRequestsBetweenSoundRequests) {
+  for (const char* clip : {"h264_aac.mkv", "h264_mp3.flv", "vp9_opus.mkv"}) {
+    SoundSession sound(clip);
+    ASSERT_EQ(sound.error(), "") << clip;
+    const zarn_test::ReferenceVideo video = zarn_test::DecodeReference(zarn_test::MediaPath(clip));
+    ASSERT_TRUE(video.ok) << clip << ": " << video.error;
+    standin::World world(video.width, video.height);
+    const uint32_t chunk = static_cast<uint32_t>(sound.ref().rate / 25);  // one picture's worth
+    const int64_t origin = 2 * chunk + 17;
+    std::vector<float> joined;
+    for (int i = 0; i < 12; ++i) {
+      const std::vector<float> got = sound.Get(origin + int64_t{i} * chunk, chunk);
+      joined.insert(joined.end(), got.begin(), got.end());
+      // Pictures forward, one back, one far: reuse, read forward and seek all follow sound.
+      const int picture = (i % 4 == 3) ? 1 : std::min<int>(i + 3, video.pictures.size() - 1);
+      const A_Time at = video.TimeOf(picture);
+      ASSERT_EQ(sound.session().host.DrawFrame(sound.spec(), at, world), A_Err_NONE);
+      const int want = video.ExpectedIndex(at);
+      ASSERT_GE(want, 0);
+      EXPECT_TRUE(world.Pixels() == video.pictures[want].argb)
+          << clip << ": picture " << picture << " after sound request " << i;
+      EXPECT_TRUE(world.GuardsIntact());
+    }
+    EXPECT_TRUE(Matches(joined, sound.ref().Expected(origin, int64_t{chunk} * 12), false))
+        << clip;
+  }
 }
 
 }  // namespace

@@ -59,13 +59,16 @@ if [ -z "$version" ]; then
 fi
 [ -n "$version" ] || { log "no source package for ffmpeg found"; exit 1; }
 
+# Bump when the build steps below change in a way that changes the result.
+recipe=1
 gtest_src=/usr/src/googletest
 key_input=$(
+  echo "recipe $recipe"
   echo "ffmpeg $version"
   x86_64-w64-mingw32-gcc-posix --version | head -1
   dpkg-query -W -f='${Package} ${Version}\n' mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
-    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix libgtest-dev googletest 2>/dev/null || true
-  cat "$flags_file" "$0" "$repo/cmake/toolchain-mingw64.cmake"
+    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix googletest 2>/dev/null || true
+  cat "$flags_file"
 )
 key="${version#*:}-$(printf '%s' "$key_input" | sha256sum | cut -c1-16)"
 prefix=$cache_root/$key
@@ -100,6 +103,9 @@ cmake -S "$gtest_src" -B "$work/gtest" -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolc
 cmake --build "$work/gtest" -j"$jobs" >> "$work/gtest.log" 2>&1 &&
 DESTDIR="$stage" cmake --install "$work/gtest" >> "$work/gtest.log" 2>&1 || {
   tail -30 "$work/gtest.log" >&2; log "GoogleTest build failed"; exit 1; }
+
+# Relocatable pkg-config files: the cache folder may be moved or renamed.
+sed -i "s|$prefix|\${pcfiledir}/../..|g" "$stage$prefix"/lib/pkgconfig/*.pc
 
 # Publish atomically: a half-built cache never looks complete.
 rm -rf "$prefix"

@@ -11,7 +11,8 @@ constexpr int64_t kBitMicrosPerByte = 8 * 1000000;  // bits per byte x microseco
 
 ContainerValues ContainerValuesFrom(int64_t bit_rate, int64_t duration_us) {
   ContainerValues values{};
-  if (bit_rate > std::numeric_limits<int32_t>::max()) bit_rate = std::numeric_limits<int32_t>::max();
+  if (bit_rate > std::numeric_limits<int32_t>::max())
+    bit_rate = std::numeric_limits<int32_t>::max();
   if (bit_rate < 0) bit_rate = 0;
   // AV_NOPTS_VALUE is INT64_MIN, so "unknown" falls under "negative" here.
   if (duration_us < 0) duration_us = 0;
@@ -28,7 +29,8 @@ ContainerValues ContainerValuesFrom(int64_t bit_rate, int64_t duration_us) {
   }
 
   // Modular conversion (defined since C++20): the host's A_Time holds 32 bits.
-  values.duration.value = static_cast<A_long>(static_cast<uint32_t>(duration_us / kMicrosPerHundredth));
+  values.duration.value =
+      static_cast<A_long>(static_cast<uint32_t>(duration_us / kMicrosPerHundredth));
   values.duration.scale = 100;
   return values;
 }

@@ -32,7 +32,8 @@ int FirstStreamOf(const AVFormatContext& format, AVMediaType type) {
   for (unsigned i = 0; i < format.nb_streams; ++i) {
     const AVStream& stream = *format.streams[i];
     if (stream.codecpar->codec_type != type) continue;
-    if (type == AVMEDIA_TYPE_VIDEO && (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0) continue;
+    if (type == AVMEDIA_TYPE_VIDEO && (stream.disposition & AV_DISPOSITION_ATTACHED_PIC) != 0)
+      continue;
     return static_cast<int>(i);
   }
   return -1;
@@ -67,8 +68,8 @@ A_Err AllocatePictures(FootageOptions& record) {
   if (record.argb_buffer == nullptr) return A_Err_ALLOC;
   record.argb_buffer_size = size;
   AVFrame& argb = *record.argb_frame;
-  if (av_image_fill_arrays(argb.data, argb.linesize, record.argb_buffer, AV_PIX_FMT_ARGB, record.width,
-                           record.height, 1) < 0) {
+  if (av_image_fill_arrays(argb.data, argb.linesize, record.argb_buffer, AV_PIX_FMT_ARGB,
+                           record.width, record.height, 1) < 0) {
     return A_Err_ALLOC;
   }
   argb.format = AV_PIX_FMT_ARGB;
@@ -91,7 +92,8 @@ A_Err OpenVideo(FootageOptions& record) {
   if (!context) return A_Err_STRUCT;
   // A picture FFmpeg cannot size cannot be delivered; the ARGB row length
   // must also fit the 32-bit row_bytes.
-  if (context->width <= 0 || context->height <= 0 || context->width > INT32_MAX / 4) return A_Err_STRUCT;
+  if (context->width <= 0 || context->height <= 0 || context->width > INT32_MAX / 4)
+    return A_Err_STRUCT;
 
   record.video_codec_ctx = context.release();
   record.video_open = 1;
@@ -144,7 +146,8 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
   if (avformat_find_stream_info(record.format_ctx, nullptr) < 0) return A_Err_STRUCT;
 
   // 2.
-  const ContainerValues container = ContainerValuesFrom(record.format_ctx->bit_rate, record.format_ctx->duration);
+  const ContainerValues container =
+      ContainerValuesFrom(record.format_ctx->bit_rate, record.format_ctx->duration);
   record.bit_rate = container.bit_rate;
   record.file_size = container.file_size;
   record.duration = container.duration;

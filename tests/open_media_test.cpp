@@ -1,6 +1,8 @@
 // Opening media: what OpenMedia reads from every test clip, checked against
 // ffprobe; its failures and what they leave for FreeFootage; the container
 // arithmetic; and the frame-number code the picture tests rely on.
+#include "footage/open_media.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -11,7 +13,6 @@
 #include "footage/av_owners.h"
 #include "footage/footage_teardown.h"
 #include "footage/media_values.h"
-#include "footage/open_media.h"
 #include "shell/suite_cache.h"
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
@@ -92,11 +93,19 @@ TEST(VideoRateAccepted, Table) {
     bool accepted;
   };
   const Case cases[] = {
-      {25, 1, true},           {30000, 1001, true},    {1000, 1, true},
-      {1001, 1, false},        {90000, 1, false},      {1000001, 1000, false},
-      {1, 0, false},           {0, 0, true},           {0, 1, true},
+      {25, 1, true},
+      {30000, 1001, true},
+      {1000, 1, true},
+      {1001, 1, false},
+      {90000, 1, false},
+      {1000001, 1000, false},
+      {1, 0, false},
+      {0, 0, true},
+      {0, 1, true},
       // den x 1000 does not fit 32 bits: 1000 fps exactly, and just above.
-      {2000000000, 2000000, true}, {2000000001, 2000000, false}, {INT32_MAX, 2147483, false},
+      {2000000000, 2000000, true},
+      {2000000001, 2000000, false},
+      {INT32_MAX, 2147483, false},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(VideoRateAccepted(c.num, c.den), c.accepted) << c.num << "/" << c.den;
@@ -112,16 +121,20 @@ struct ClipCase {
 };
 
 const ClipCase kClips[] = {
-    {"h264_aac.mkv", true, true},    {"h264_mp3.flv", true, true},      {"h264_aac.flv", true, true},
-    {"hevc.mkv", true, false},       {"vp9_opus.mkv", true, true},      {"mpeg4.mkv", true, true},
-    {"silent.mkv", true, false},     {"two_streams.mkv", true, true},   {"subtitles.mkv", false, false},
-    {"truncated.mkv", true, true},   {"hd_bt709.mkv", true, false},     {"mjpeg_full.mkv", true, false},
-    {"bt601_sd.mkv", true, false},   {"pcm_s16_48k.mkv", false, true},  {"pcm_f32_51.mkv", false, true},
-    {"flac_44k.mkv", false, true},   {"flac_mono_22k.mkv", false, true}, {"aac_48k.mkv", false, true},
-    {"mp3_44k.mkv", false, true},    {"ac3_51.mkv", false, true},       {"opus_48k.mkv", false, true},
-    {"vorbis_44k.mkv", false, true}, {"aac_44k.flv", false, true},      {"mp3_22k.flv", false, true},
-    {"rate_over_1000.mkv", false, true}, {"rate_1000.mkv", true, true}, {"cover_art.mkv", false, true},
-    {"no_duration.mkv", true, false},
+    {"h264_aac.mkv", true, true},        {"h264_mp3.flv", true, true},
+    {"h264_aac.flv", true, true},        {"hevc.mkv", true, false},
+    {"vp9_opus.mkv", true, true},        {"mpeg4.mkv", true, true},
+    {"silent.mkv", true, false},         {"two_streams.mkv", true, true},
+    {"subtitles.mkv", false, false},     {"truncated.mkv", true, true},
+    {"hd_bt709.mkv", true, false},       {"mjpeg_full.mkv", true, false},
+    {"bt601_sd.mkv", true, false},       {"pcm_s16_48k.mkv", false, true},
+    {"pcm_f32_51.mkv", false, true},     {"flac_44k.mkv", false, true},
+    {"flac_mono_22k.mkv", false, true},  {"aac_48k.mkv", false, true},
+    {"mp3_44k.mkv", false, true},        {"ac3_51.mkv", false, true},
+    {"opus_48k.mkv", false, true},       {"vorbis_44k.mkv", false, true},
+    {"aac_44k.flv", false, true},        {"mp3_22k.flv", false, true},
+    {"rate_over_1000.mkv", false, true}, {"rate_1000.mkv", true, true},
+    {"cover_art.mkv", false, true},      {"no_duration.mkv", true, false},
 };
 
 class EveryClip : public ::testing::TestWithParam<ClipCase> {};
@@ -209,14 +222,16 @@ TEST_P(EveryClip, RecordMatchesProbe) {
 INSTANTIATE_TEST_SUITE_P(Clips, EveryClip, ::testing::ValuesIn(kClips),
                          [](const ::testing::TestParamInfo<ClipCase>& info) {
                            std::string name = info.param.name;
-                           for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
                            return name;
                          });
 
 // ---------------------------------------------------------------- stream choice
 
 TEST(OpenMedia, TakesTheFirstVideoAndTheFirstAudioStream) {
-  // Streams: audio A (48 kHz stereo), video V1 (320x240), audio B (22.05 kHz mono), video V2 (160x120).
+  // Streams: audio A (48 kHz stereo), video V1 (320x240), audio B (22.05 kHz mono), video V2
+  // (160x120).
   DirectOpen open(MediaPath("two_streams.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   EXPECT_EQ(open.record.video_stream_index, 1);
@@ -230,7 +245,8 @@ TEST(OpenMedia, RateRejectionKeepsTheStreamAndTheSound) {
   const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath("rate_over_1000.mkv"));
   const zarn_test::ProbeStream* video = probe.First("video");
   ASSERT_NE(video, nullptr);
-  ASSERT_GT(int64_t{video->rate_num}, int64_t{video->rate_den} * 1000) << "the clip no longer has a rate above 1000";
+  ASSERT_GT(int64_t{video->rate_num}, int64_t{video->rate_den} * 1000)
+      << "the clip no longer has a rate above 1000";
 
   DirectOpen open(MediaPath("rate_over_1000.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
@@ -252,7 +268,8 @@ TEST(OpenMedia, RateRejectionKeepsTheStreamAndTheSound) {
 TEST(OpenMedia, CoverPictureIsNotVideo) {
   const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath("cover_art.mkv"));
   bool has_cover = false;
-  for (const auto& stream : probe.streams) has_cover |= stream.codec_type == "video" && stream.attached_pic;
+  for (const auto& stream : probe.streams)
+    has_cover |= stream.codec_type == "video" && stream.attached_pic;
   ASSERT_TRUE(has_cover) << "the clip lost its cover picture";
   DirectOpen open(MediaPath("cover_art.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
@@ -275,7 +292,8 @@ TEST(OpenMedia, SubtitlesOnlyOpenWithNothingElse) {
 TEST(OpenMedia, DecodersRunWithTheStreamTimeBase) {
   DirectOpen open(MediaPath("h264_aac.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
-  EXPECT_EQ(av_cmp_q(open.record.audio_codec_ctx->pkt_timebase, open.record.audio_stream->time_base), 0);
+  EXPECT_EQ(
+      av_cmp_q(open.record.audio_codec_ctx->pkt_timebase, open.record.audio_stream->time_base), 0);
   EXPECT_TRUE(avcodec_is_open(open.record.video_codec_ctx));
   EXPECT_TRUE(avcodec_is_open(open.record.audio_codec_ctx));
 }
@@ -324,10 +342,9 @@ TEST(OpenMedia, FailuresLeaveAFreeableRecord) {
 // tells the host nothing and leaves no handle behind.
 TEST(OpenMedia, FailedImportLeavesNothing) {
   const std::pair<const char*, A_Err> cases[] = {
-      {"does_not_exist.mkv", A_Err_STRUCT}, {"not_media.mkv", A_Err_STRUCT},
-      {"header_cut.mkv", A_Err_STRUCT},     {"empty.mkv", A_Err_STRUCT},
-      {"no_video_decoder.mkv", A_Err_STRUCT},
-      {"no_audio_decoder.mkv", A_Err_STRUCT},
+      {"does_not_exist.mkv", A_Err_STRUCT},   {"not_media.mkv", A_Err_STRUCT},
+      {"header_cut.mkv", A_Err_STRUCT},       {"empty.mkv", A_Err_STRUCT},
+      {"no_video_decoder.mkv", A_Err_STRUCT}, {"no_audio_decoder.mkv", A_Err_STRUCT},
   };
   for (const auto& [name, want] : cases) {
     SCOPED_TRACE(name);
@@ -392,8 +409,8 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
   DirectOpen open(MediaPath("h264_aac.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   // What frame and sound requests keep between calls: a scaler and pending sound.
-  open.record.sws_ctx = sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB, SWS_POINT,
-                                       nullptr, nullptr, nullptr);
+  open.record.sws_ctx = sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
+                                       SWS_POINT, nullptr, nullptr, nullptr);
   open.record.audio_pending = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096);
   ASSERT_NE(open.record.sws_ctx, nullptr);
   ASSERT_NE(open.record.audio_pending, nullptr);
@@ -461,7 +478,8 @@ TEST(FrameCode, ReadsEveryFrameOfEveryClipAtAnySize) {
     for (const double scale : {1.0, 0.5, 2.0}) {
       const int width = static_cast<int>(c.width * scale);
       const int height = static_cast<int>(c.height * scale);
-      SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(width) + "x" + std::to_string(height));
+      SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(width) + "x" +
+                   std::to_string(height));
       const auto pictures = DecodeArgb(MediaPath(c.name), c.stream_index, width, height);
       ASSERT_EQ(static_cast<int>(pictures.size()), c.frames);
       for (int i = 0; i < c.frames; ++i) {
@@ -476,7 +494,8 @@ TEST(FrameCode, BlankPicturesHaveNoCode) {
   for (const uint8_t level : {uint8_t{0}, uint8_t{128}, uint8_t{255}}) {
     std::vector<uint8_t> argb(width * height * 4, level);
     for (size_t i = 0; i < argb.size(); i += 4) argb[i] = 255;  // opaque
-    EXPECT_EQ(zarn_test::FrameNumberFromArgb(argb.data(), width, height, width * 4), -1) << int(level);
+    EXPECT_EQ(zarn_test::FrameNumberFromArgb(argb.data(), width, height, width * 4), -1)
+        << int(level);
   }
   EXPECT_EQ(zarn_test::FrameNumberFromArgb(nullptr, width, height, width * 4), -1);
 }
@@ -487,7 +506,8 @@ TEST(FrameCode, HonoursRowBytes) {
   ASSERT_GT(pictures.size(), 37u);
   const int rowbytes = 320 * 4 + 64;
   std::vector<uint8_t> padded(static_cast<size_t>(rowbytes) * 240, 0x5A);
-  for (int y = 0; y < 240; ++y) std::memcpy(&padded[y * rowbytes], &pictures[37][y * 320 * 4], 320 * 4);
+  for (int y = 0; y < 240; ++y)
+    std::memcpy(&padded[y * rowbytes], &pictures[37][y * 320 * 4], 320 * 4);
   EXPECT_EQ(zarn_test::FrameNumberFromArgb(padded.data(), 320, 240, rowbytes), 37);
 }
 

@@ -58,7 +58,8 @@ std::map<std::string, std::string> RunFlat(const std::string& path, bool* ok) {
 
 const ProbeStream* Probe::First(const std::string& codec_type) const {
   for (const ProbeStream& stream : streams) {
-    if (stream.codec_type == codec_type && !(codec_type == "video" && stream.attached_pic)) return &stream;
+    if (stream.codec_type == codec_type && !(codec_type == "video" && stream.attached_pic))
+      return &stream;
   }
   return nullptr;
 }

@@ -23,7 +23,7 @@ struct ProbeStream {
 };
 
 struct Probe {
-  bool ok = false;  // ffprobe opened the file
+  bool ok = false;                     // ffprobe opened the file
   std::optional<int64_t> duration_us;  // absent when the container has none
   std::optional<int64_t> bit_rate;
   std::vector<ProbeStream> streams;

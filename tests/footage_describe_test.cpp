@@ -5,10 +5,12 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "footage/footage_options.h"
+#include "footage/native_frame_rate.h"
 #include "support/paths.h"
 #include "tests/footage_session.h"
 
@@ -162,6 +164,33 @@ TEST_F(FootageSession, InformationLinesAreFixedForEveryItem) {
   EXPECT_EQ(host.CountOf(Op::AnsiStrcpy) - strcpy_calls_at_start, 6);
   EXPECT_EQ(host.Dispose(opened), A_Err_NONE);
   EXPECT_TRUE(HostClean());
+}
+
+// ---------------------------------------------------------------- frame rate
+
+struct RateCase {
+  int32_t num;
+  uint32_t den;
+  std::optional<A_Fixed> fixed;
+};
+
+TEST(NativeFrameRate, IsComputedInSinglePrecisionAndNeverTellsAnUnusableRate) {
+  const RateCase cases[] = {
+      {25, 1, 1638400},
+      {30000, 1001, 1964116},
+      {24000, 1001, 1571293},
+      {1000, 1, 65536000},
+      // 193/3 in single precision is 64.33333587646484375; times 65536 that
+      // is 4216149.5, which rounds up. Double precision would give 4216149.
+      {193, 3, 4216150},
+      {0, 0, std::nullopt},
+      {25, 0, std::nullopt},
+      {0, 1, std::nullopt},
+      {-25, 1, std::nullopt},
+  };
+  for (const RateCase& c : cases) {
+    EXPECT_EQ(NativeFrameRate({c.num, c.den}), c.fixed) << c.num << "/" << c.den;
+  }
 }
 
 // ---------------------------------------------------------------- failures

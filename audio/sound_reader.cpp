@@ -51,10 +51,28 @@ bool ConstantFrameSize(AVCodecID id) {
   }
 }
 
-// Lossless codecs decode every frame on its own: no pre-roll needed.
-bool Lossless(AVCodecID id) {
-  return (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) ||
-         id == AV_CODEC_ID_FLAC;
+// How long before the requested start decoding begins after a seek, so that
+// the decoder's state has settled to what a continuous decode holds there.
+// Lossless codecs decode each frame on its own. MDCT codecs need the frame
+// before (and MP3 its bit reservoir): 0.1 s is several frames. Opus carries
+// prediction and filter state that decays slowly: about 20 dB per 0.1 s here,
+// so 0.5 s takes it well below -90 dB of full scale.
+int32_t PrerollSamples(AVCodecID id, int32_t rate) {
+  if ((id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) || id == AV_CODEC_ID_FLAC)
+    return 0;
+  switch (id) {
+    case AV_CODEC_ID_AAC:
+    case AV_CODEC_ID_MP2:
+    case AV_CODEC_ID_MP3:
+    case AV_CODEC_ID_AC3:
+    case AV_CODEC_ID_EAC3:
+    case AV_CODEC_ID_VORBIS:
+      return rate / 10;
+    case AV_CODEC_ID_OPUS:
+      return rate / 2;
+    default:
+      return rate / 2;  // unknown state: the longer wait
+  }
 }
 
 TimeBase StreamTimeBase(const FootageOptions& record) {
@@ -89,7 +107,7 @@ class Request {
         converter_(rate_) {
     if (packet_ == nullptr) throw std::bad_alloc();
     const AVCodecID id = record.audio_codec_ctx->codec_id;
-    preroll_ = Lossless(id) ? 0 : rate_ * 2 / 5;
+    preroll_ = PrerollSamples(id, rate_);
     constant_frames_ = ConstantFrameSize(id);
     const int64_t tick = SamplesFromTicks(1, tb_, rate_).value_or(0);
     gap_tolerance_ = std::max<int64_t>(2 * tick, rate_ / 50);

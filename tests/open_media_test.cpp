@@ -137,6 +137,9 @@ const ClipCase kClips[] = {
     {"cover_art.mkv", false, true},      {"no_duration.mkv", true, false},
 };
 
+// Test names and failure messages show the clip, not its bytes.
+void PrintTo(const ClipCase& clip, std::ostream* os) { *os << clip.name; }
+
 class EveryClip : public ::testing::TestWithParam<ClipCase> {};
 
 // Imports the clip through the module as the host does and compares the

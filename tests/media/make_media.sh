@@ -48,15 +48,14 @@
 #   cover_art.mkv     MP3 (found by content) with an ID3 cover picture: the picture is
 #                     an attached-picture video stream, not footage; 1 s
 #   no_duration.mkv   raw H.264 (found by content): the container has no duration
+#
+# bench/make_bench_media.sh sources this file for ff, exact, code, video and
+# sound; sourced, it makes nothing.
 set -euo pipefail
 
-out=${1:?usage: make_media.sh OUTDIR}
-mkdir -p "$out"
-rm -f "$out/.stamp"
-tmp=$(mktemp -d "$out/.work.XXXXXX")
-trap 'rm -rf "$tmp"' EXIT
-
-ff() { ffmpeg -nostdin -y -loglevel error -threads 1 "$@"; }
+# One encoder thread keeps x264's and x265's output the same on every machine.
+FF_THREADS=${FF_THREADS:-1}
+ff() { ffmpeg -nostdin -y -loglevel error -threads "$FF_THREADS" "$@"; }
 # Output options that keep a clip byte-identical from run to run.
 exact=(-fflags +bitexact -flags +bitexact -map_metadata -1)
 
@@ -204,6 +203,14 @@ clip_rates() {
     -c:a aac -b:a 128k "${exact[@]}" -f mpegts "$tmp/rate_over_1000.mkv"
   ff -i "$tmp/rate_over_1000.mkv" -map 0 -c copy "${exact[@]}" "$tmp/rate_1000.mkv"
 }
+
+[[ "${BASH_SOURCE[0]}" == "$0" ]] || return 0
+
+out=${1:?usage: make_media.sh OUTDIR}
+mkdir -p "$out"
+rm -f "$out/.stamp"
+tmp=$(mktemp -d "$out/.work.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
 
 # Two clips at a time (the machine is shared); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv

@@ -44,10 +44,10 @@ bool FullRange(const AVFrame& f) {
 }
 
 bool Convert(const AVFrame& f, int width, int height, ReferenceColour colour,
-             std::vector<uint8_t>* out) {
-  Own<SwsContext> sws(sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format),
-                                     width, height, AV_PIX_FMT_ARGB, SWS_POINT, nullptr,
-                                     nullptr, nullptr));
+             Own<SwsContext>& sws, std::vector<uint8_t>* out) {
+  sws.reset(sws_getCachedContext(sws.release(), f.width, f.height,
+                                 static_cast<AVPixelFormat>(f.format), width, height,
+                                 AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));
   if (!sws) return false;
   const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
   if (!(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
@@ -143,6 +143,7 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
 
   Own<AVPacket> packet(av_packet_alloc());
   Own<AVFrame> frame(av_frame_alloc());
+  Own<SwsContext> sws;
   auto drain = [&]() -> bool {
     for (;;) {
       const int ret = avcodec_receive_frame(dec.get(), frame.get());
@@ -150,7 +151,7 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
       if (ret < 0) continue;
       ReferencePicture pic;
       pic.ts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-      if (!Convert(*frame, ref.width, ref.height, colour, &pic.argb)) return false;
+      if (!Convert(*frame, ref.width, ref.height, colour, sws, &pic.argb)) return false;
       ref.pictures.push_back(std::move(pic));
     }
   };

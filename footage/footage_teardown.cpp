@@ -18,5 +18,6 @@ void FreeFootage(FootageOptions& record) {
   avcodec_free_context(&record.video_codec_ctx);
   avcodec_free_context(&record.audio_codec_ctx);
   avformat_close_input(&record.format_ctx);
+  // Every byte zero, as the host hands the record out (0.0 is all zero bits).
   std::memset(&record, 0, sizeof record);
 }

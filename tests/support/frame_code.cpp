@@ -1,6 +1,7 @@
 #include "tests/support/frame_code.h"
 
 #include <algorithm>
+#include <cstddef>
 
 namespace zarn_test {
 namespace {

@@ -4,7 +4,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps build test demo clean windows test-windows
+ASAN_BUILD ?= build-asan
+
+.PHONY: all deps build test test-plain test-asan bench demo clean windows test-windows
 
 all: build
 
@@ -17,8 +19,20 @@ $(BUILD)/CMakeCache.txt: | deps
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# The whole suite twice: a plain tree, then one under AddressSanitizer and
+# UndefinedBehaviorSanitizer, where any report fails the run.
+test: test-plain test-asan
+
+test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+$(ASAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(ASAN_BUILD) -DZARN_SANITIZE=ON -DZARN_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+
+test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
+	cmake --build $(ASAN_BUILD) -j $(JOBS)
+	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 demo: build
 	$(BUILD)/bin/zarn-host demo --out demo-out
@@ -34,4 +48,4 @@ test-windows: windows
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) build-asan
+	rm -rf $(BUILD) $(ASAN_BUILD)

@@ -5,13 +5,10 @@
 #include <algorithm>
 #include <array>
 #include <functional>
-#include <new>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "host/standin_host.h"
-#include "shell/callback_edge.h"
 #include "shell/suite_cache.h"
 
 namespace {
@@ -79,20 +76,6 @@ TEST(SuiteCache, ReleasesInFixedOrderWhateverTheOrderOfUse) {
   EXPECT_TRUE(host.problems().empty());
 }
 
-TEST(SuiteCache, ReleasesOnlyWhatWasAcquired) {
-  Host host;
-  {
-    SuiteCache cache(host.BasicSuite());
-    cache.IOInSuite();
-    cache.MemorySuite();
-    cache.IOInSuite();
-  }
-  EXPECT_EQ(TextsOf(host, Op::AcquireSuite),
-            (std::vector<std::string>{"AEGP IO In Suite 5", "AEGP Memory Suite 1"}));
-  EXPECT_EQ(TextsOf(host, Op::ReleaseSuite),
-            (std::vector<std::string>{"AEGP Memory Suite 1", "AEGP IO In Suite 5"}));
-}
-
 TEST(SuiteCache, NullBasicSuiteIs516) {
   try {
     SuiteCache cache(nullptr);
@@ -133,14 +116,6 @@ TEST(SuiteCache, UnavailableSuiteIs516AfterReleasingTheOthers) {
     EXPECT_EQ(host.OutstandingSuites(), 0);
     EXPECT_TRUE(host.problems().empty());
   }
-}
-
-TEST(CallbackEdge, TurnsEveryExceptionIntoAnErrorCode) {
-  EXPECT_EQ(CallbackEdge([]() -> A_Err { return 9992; }), 9992);
-  EXPECT_EQ(CallbackEdge([]() -> A_Err { throw SuiteMissing{}; }), 516);
-  EXPECT_EQ(CallbackEdge([]() -> A_Err { throw std::bad_alloc(); }), A_Err_ALLOC);
-  EXPECT_EQ(CallbackEdge([]() -> A_Err { throw std::runtime_error("x"); }), A_Err_GENERIC);
-  EXPECT_EQ(CallbackEdge([]() -> A_Err { throw 516; }), A_Err_GENERIC);
 }
 
 }  // namespace

@@ -70,22 +70,6 @@ TEST_F(TraceLogTest, NumbersArePlainDecimalAndLinesEndInCrLf) {
             "null=7\r\n");
 }
 
-TEST_F(TraceLogTest, EachLineIsInTheFileWhenItEnds) {
-  TempCwd cwd;
-  TraceLog::Open();
-  TraceLine() << "first";
-  EXPECT_EQ(ReadAll(cwd.LogPath()), "first\r\n");  // flushed, file still open
-}
-
-TEST_F(TraceLogTest, OpeningAgainTruncates) {
-  TempCwd cwd;
-  TraceLog::Open();
-  TraceLine() << "from the first load";
-  TraceLog::Open();
-  TraceLine() << "second";
-  EXPECT_EQ(ReadAll(cwd.LogPath()), "second\r\n");
-}
-
 TEST_F(TraceLogTest, LinesBeforeOpenAndAfterCloseAreDropped) {
   TempCwd cwd;
   TraceLine() << "before=" << int32_t{1};

@@ -32,10 +32,13 @@ namespace {
 constexpr int kPendingChannels = 2;
 constexpr int64_t kPositionLimit = int64_t{1} << 60;
 
+bool Pcm(AVCodecID id) { return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT; }
+
 // Codecs whose frames all have one size (only the first and last may be
-// shorter), so a rounded timestamp can be snapped to the frame grid.
+// shorter), so a rounded timestamp can be snapped to the frame grid. Whether
+// a file keeps to it is checked when the grid is learned.
 bool ConstantFrameSize(AVCodecID id) {
-  if (id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) return true;  // PCM
+  if (Pcm(id)) return true;
   switch (id) {
     case AV_CODEC_ID_FLAC:
     case AV_CODEC_ID_AAC:
@@ -55,11 +58,10 @@ bool ConstantFrameSize(AVCodecID id) {
 // the decoder's state has settled to what a continuous decode holds there.
 // Lossless codecs decode each frame on its own. MDCT codecs need the frame
 // before (and MP3 its bit reservoir): 0.1 s is several frames. Opus carries
-// prediction and filter state that decays slowly: about 20 dB per 0.1 s here,
-// so 0.5 s takes it well below -90 dB of full scale.
+// prediction and filter state that decays slowly (about 25 dB per 0.1 s in
+// our clips), so 0.5 s takes it well below -90 dB of full scale.
 int32_t PrerollSamples(AVCodecID id, int32_t rate) {
-  if ((id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT) || id == AV_CODEC_ID_FLAC)
-    return 0;
+  if (Pcm(id) || id == AV_CODEC_ID_FLAC) return 0;
   switch (id) {
     case AV_CODEC_ID_AAC:
     case AV_CODEC_ID_MP2:
@@ -109,6 +111,9 @@ class Request {
     const AVCodecID id = record.audio_codec_ctx->codec_id;
     preroll_ = PrerollSamples(id, rate_);
     constant_frames_ = ConstantFrameSize(id);
+    // A timestamp further than this from where the previous frame ended is a
+    // real gap (or overlap), not rounding: two ticks of the time base, and at
+    // least 20 ms.
     const int64_t tick = SamplesFromTicks(1, tb_, rate_).value_or(0);
     gap_tolerance_ = std::max<int64_t>(2 * tick, rate_ / 50);
   }
@@ -302,8 +307,10 @@ void Request::Decode() {
       }
       placed_ = true;
     } else {
+      // A real gap (or overlap) in the file: the timestamp places the frame.
+      // The grid learned at the start need not hold beyond it.
       position = running_;
-      if (estimate && std::llabs(*estimate - running_) > gap_tolerance_) position = Snap(*estimate);
+      if (estimate && std::llabs(*estimate - running_) > gap_tolerance_) position = *estimate;
     }
     // Frames wholly before the request need no conversion while the rate
     // stays: the converter then keeps no state from frame to frame.

@@ -414,3 +414,63 @@ TEST(SoundEdges, FrameRequestsBetweenSoundRequests) {
 }
 
 }  // namespace
+
+namespace {
+
+// A file whose timestamps jump: half a second of silence belongs there.
+TEST(SoundEdges, SilenceForAGapInTheFile) {
+  const std::string path = zarn_test::MediaDir() + "/audio_gap_pcm.mkv";
+  // 1 s of sweep, then the rest of it half a second later (frames from the
+  // one that starts after 1 s on are shifted); made once per build tree.
+  const std::string command =
+      "test -s '" + path + "' || ffmpeg -nostdin -y -loglevel error -f lavfi -i "
+      "'aevalsrc=exprs=0.5*sin(2*PI*(220*t+10*t*t))|0.4*sin(2*PI*(1800*t-10*t*t))"
+      ":channel_layout=stereo:sample_rate=48000:duration=2' "
+      "-af \"asetpts='if(gte(T,1),PTS+24000,PTS)'\" -c:a pcm_s16le -fflags +bitexact '" + path + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  zarn_test::PluginSession session;
+  ASSERT_TRUE(session.ready()) << session.error;
+  A_Err err = -1;
+  AEIO_InSpecH spec = session.ImportPath(path, &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  const ReferenceAudio ref = DecodeReferenceAudio(path);  // the gap closed up
+  ASSERT_TRUE(ref.ok);
+  ASSERT_EQ(ref.FootageOffset(), 0);
+  // Where the gap begins: the first decoded frame starting after 1 s.
+  int64_t gap_start = 0;
+  for (const int64_t start : ref.frame_starts) {
+    if (start >= 48000) {
+      gap_start = start;
+      break;
+    }
+  }
+  ASSERT_GT(gap_start, 0);
+  const int64_t gap = 24000;
+  const int64_t tick = 48;  // the container keeps whole milliseconds
+
+  // Consecutive requests across the gap, then one that seeks into it.
+  std::vector<float> joined;
+  std::vector<float> buffer(4000 * 2);
+  for (int64_t first = 0; first < gap_start + gap + 8000; first += 4000) {
+    ASSERT_EQ(session.host.GetSound(spec, A_Time{static_cast<A_long>(first), 48000}, 0, 4000,
+                                    buffer.data()),
+              A_Err_NONE);
+    joined.insert(joined.end(), buffer.begin(), buffer.end());
+  }
+  const auto slice = [](const std::vector<float>& v, int64_t from, int64_t to) {
+    return std::vector<float>(v.begin() + from * 2, v.begin() + to * 2);
+  };
+  EXPECT_TRUE(Matches(slice(joined, 0, gap_start), ref.Expected(0, gap_start), true));
+  EXPECT_TRUE(Matches(slice(joined, gap_start + tick, gap_start + gap - tick),
+                      std::vector<float>((gap - 2 * tick) * 2, 0.0f), true));
+  const std::vector<float> after = slice(joined, gap_start + gap + tick, gap_start + gap + 2000);
+  EXPECT_GT(*std::max_element(after.begin(), after.end()), 0.1f) << "the sound resumes";
+
+  ASSERT_EQ(session.host.GetSound(spec, A_Time{static_cast<A_long>(gap_start + 1000), 48000}, 0,
+                                  4000, buffer.data()),
+            A_Err_NONE);
+  EXPECT_TRUE(Matches(buffer, std::vector<float>(4000 * 2, 0.0f), true)) << "inside the gap";
+  EXPECT_EQ(session.Close(spec), A_Err_NONE);
+}
+
+}  // namespace

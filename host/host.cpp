@@ -42,11 +42,17 @@ AEIO_BasicData* Host::BasicData(bool without_suite) {
   // Refilled on every call: a plug-in that scribbled on the last one must
   // not change what the next callback sees.
   std::lock_guard<std::mutex> lock(state_->mutex);
-  data.msg_func = &MessageFunc;
-  data.pica_basicP = without_suite ? nullptr : BasicSuite();
-  data.aegp_plug_id = state_->entry_id;
-  data.aegp_refconPV = state_->io_refcon;
+  data = state_->MakeBasicData(without_suite);
   return &data;
+}
+
+AEIO_BasicData Host::State::MakeBasicData(bool without_suite) const {
+  AEIO_BasicData data{};
+  data.msg_func = &MessageFunc;
+  data.pica_basicP = without_suite ? nullptr : host->BasicSuite();
+  data.aegp_plug_id = entry_id;
+  data.aegp_refconPV = io_refcon;
+  return data;
 }
 
 void Host::AddProblem(std::string problem) {

@@ -78,6 +78,8 @@ struct Host::State {
 
   AEGP_PluginID entry_id = 7;
   void* io_refcon = nullptr;
+  AEGP_GlobalRefcon global_refcon = nullptr;  // what the entry point left in its slot
+  AEGP_DeathRefcon death_refcon = nullptr;
 
   // All below: the caller holds `mutex`.
   // Counts one call of `op`; returns the fault planned for this call, if any.
@@ -86,6 +88,7 @@ struct Host::State {
   A_Err Log(Op op, std::string text, A_Err result);
   void Problem(std::string text);
   Registration& registration() { return host->registration_; }
+  AEIO_BasicData MakeBasicData(bool without_suite) const;
 
   HandleRecord* FindHandle(const void* handle);  // live or freed; null if never made here
   HandleRecord* NewRecord(const std::string& name, size_t size, bool by_plugin);

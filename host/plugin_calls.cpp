@@ -5,14 +5,21 @@
 namespace standin {
 namespace {
 
+// Each call gets basic data of its own, so callbacks running at once on
+// different threads share nothing of the host's.
 template <typename Fn, typename... Args>
 A_Err CallBack(Host& host, const char* name, Fn fn, Args... args) {
   if (fn == nullptr) {
     host.AddProblem(std::string("the plug-in registered no ") + name);
     return kHostProblem;
   }
+  AEIO_BasicData data;
+  {
+    std::lock_guard<std::mutex> lock(host.state().mutex);
+    data = host.state().MakeBasicData(false);
+  }
   try {
-    return fn(args...);
+    return fn(&data, args...);
   } catch (...) {
     host.AddProblem(std::string("an exception escaped ") + name);
     return kHostProblem;
@@ -25,7 +32,7 @@ AEIO_InSpecH Host::Import(const std::string& utf8_path, A_Err* result) {
   AEIO_InSpecH spec = NewInSpec();
   std::vector<A_UTF16Char> path = ToUtf16(utf8_path);
   A_Err err = CallBack(*this, "AEIO_InitInSpecFromFile", callbacks().AEIO_InitInSpecFromFile,
-                       BasicData(), static_cast<const A_UTF16Char*>(path.data()), spec);
+                       static_cast<const A_UTF16Char*>(path.data()), spec);
   if (result) *result = err;
   return spec;
 }
@@ -44,8 +51,8 @@ A_Err Host::DrawFrame(AEIO_InSpecH spec, const AEIO_DrawSparseFramePB& pb, World
                       AEIO_DrawingFlags* flags) {
   AEIO_DrawingFlags own_flags = 0;
   const bool intact_before = world.GuardsIntact();
-  A_Err err = CallBack(*this, "AEIO_DrawSparseFrame", callbacks().AEIO_DrawSparseFrame, BasicData(),
-                       spec, &pb, world.get(), flags ? flags : &own_flags);
+  A_Err err = CallBack(*this, "AEIO_DrawSparseFrame", callbacks().AEIO_DrawSparseFrame, spec, &pb,
+                       world.get(), flags ? flags : &own_flags);
   if (intact_before && !world.GuardsIntact()) {
     AddProblem("AEIO_DrawSparseFrame wrote outside the frame buffer");
   }
@@ -61,29 +68,26 @@ A_Err Host::GetSound(AEIO_InSpecH spec, A_Time start, A_u_long start_sample, A_u
       num_samples <= 0x7FFFFFFF) {
     duration = A_Time{static_cast<A_long>(num_samples), static_cast<A_u_long>(*told.sound_rate)};
   }
-  return CallBack(*this, "AEIO_GetSound", callbacks().AEIO_GetSound, BasicData(), spec,
-                  AEIO_SndQuality{1}, static_cast<const AEIO_InterruptFuncs*>(nullptr),
+  return CallBack(*this, "AEIO_GetSound", callbacks().AEIO_GetSound, spec, AEIO_SndQuality{1},
+                  static_cast<const AEIO_InterruptFuncs*>(nullptr),
                   static_cast<const A_Time*>(&start), static_cast<const A_Time*>(&duration),
                   start_sample, num_samples, buffer);
 }
 
 A_Err Host::Flatten(AEIO_InSpecH spec, AEIO_Handle* flat) {
-  return CallBack(*this, "AEIO_FlattenOptions", callbacks().AEIO_FlattenOptions, BasicData(), spec,
-                  flat);
+  return CallBack(*this, "AEIO_FlattenOptions", callbacks().AEIO_FlattenOptions, spec, flat);
 }
 
 A_Err Host::Inflate(AEIO_InSpecH spec, AEIO_Handle flat) {
-  return CallBack(*this, "AEIO_InflateOptions", callbacks().AEIO_InflateOptions, BasicData(), spec,
-                  flat);
+  return CallBack(*this, "AEIO_InflateOptions", callbacks().AEIO_InflateOptions, spec, flat);
 }
 
 A_Err Host::Dispose(AEIO_InSpecH spec) {
-  return CallBack(*this, "AEIO_DisposeInSpec", callbacks().AEIO_DisposeInSpec, BasicData(), spec);
+  return CallBack(*this, "AEIO_DisposeInSpec", callbacks().AEIO_DisposeInSpec, spec);
 }
 
 A_Err Host::GetInfo(AEIO_InSpecH spec, AEIO_Verbiage* verbiage) {
-  return CallBack(*this, "AEIO_GetInSpecInfo", callbacks().AEIO_GetInSpecInfo, BasicData(), spec,
-                  verbiage);
+  return CallBack(*this, "AEIO_GetInSpecInfo", callbacks().AEIO_GetInSpecInfo, spec, verbiage);
 }
 
 }  // namespace standin

@@ -7,7 +7,7 @@
 namespace standin {
 namespace {
 
-A_Err RegisterDeathHook(AEGP_PluginID id, AEGP_DeathHook hook, AEGP_DeathRefcon) {
+A_Err RegisterDeathHook(AEGP_PluginID id, AEGP_DeathHook hook, AEGP_DeathRefcon refcon) {
   return WithHost<A_Err>(A_Err_GENERIC, [&](Host::State& s) {
     std::string text = "id " + std::to_string(id);
     if (auto fault = s.Enter(Op::RegisterDeathHook)) {
@@ -20,6 +20,7 @@ A_Err RegisterDeathHook(AEGP_PluginID id, AEGP_DeathHook hook, AEGP_DeathRefcon)
     Registration& reg = s.registration();
     reg.death_hook_registered = true;
     reg.death_hook = hook;
+    s.death_refcon = refcon;
     return s.Log(Op::RegisterDeathHook, text, A_Err_NONE);
   });
 }

@@ -155,6 +155,9 @@ class Host {
   A_Err RegisterWithNullBasicSuite(const Module& module);
   const Registration& registration() const { return registration_; }
   const AEIO_FunctionBlock4& callbacks() const { return registration_.function_block; }
+  // Shutdown: calls the registered death hook with the refcons registration
+  // left (kHostProblem and a problem when none was registered).
+  A_Err CallDeathHook();
 
   // ---- in-specs (footage items)
   AEIO_InSpecH NewInSpec();

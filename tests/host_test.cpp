@@ -370,6 +370,7 @@ TEST(HostModule, RegistersTheBuiltModuleCleanly) {
   EXPECT_EQ(reg.result, A_Err_NONE);
   EXPECT_TRUE(reg.io_registered);
   EXPECT_EQ(reg.registered_id, 0x5A41);
+  EXPECT_EQ(session.host.CallDeathHook(), A_Err_NONE);
   EXPECT_TRUE(session.Clean());
 }
 

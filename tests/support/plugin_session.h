@@ -42,7 +42,9 @@ struct PluginSession {
   // The footage record behind the item's options handle (null if none).
   FootageOptions* Record(AEIO_InSpecH spec) const;
 
-  // No live or locked handle, no suite outstanding, no problem reported.
+  // No live handle made by the plug-in (a flattened block handed to the host
+  // counts until the test frees it, as the host would), no locked handle, no
+  // suite outstanding, no problem reported.
   ::testing::AssertionResult Clean() const;
 };
 

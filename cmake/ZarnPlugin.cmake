@@ -35,4 +35,9 @@ if(WIN32)
   # The host finds the entry point through the PiPL resource.
   enable_language(RC)
   target_sources(Zarn_Importer PRIVATE ${ZARN_PIPL_RC})
+  # Generate the script once, before the module needs it (two targets running
+  # the same generator in parallel would race over the file).
+  add_dependencies(Zarn_Importer zarn_pipl_rc)
+  # The installed file carries no debug sections (a Debug build keeps them).
+  target_link_options(Zarn_Importer PRIVATE $<$<NOT:$<CONFIG:Debug>>:-s>)
 endif()

@@ -21,5 +21,7 @@ cmake -S "$repo" -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" \
   -DZARN_FFMPEG_WIN_PREFIX="$prefix" \
   -DZARN_BUILD_BENCH=OFF
-cmake --build "$build" -j "$jobs"
+# The module first: it lands even when a test program does not build.
+cmake --build "$build" -j "$jobs" --target Zarn_Importer
 echo "Windows module: $build/bin/Zarn_Importer.aex"
+cmake --build "$build" -j "$jobs"

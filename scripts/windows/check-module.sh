@@ -29,7 +29,9 @@ done
 
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-wrestool -x --raw --type=PiPL --name=16000 "$module" > "$tmp/actual" 2>/dev/null ||
+# Resource compilers store named types upper-cased (the host looks them up
+# case-insensitively).
+wrestool -x --raw --type=PIPL --name=16000 "$module" > "$tmp/actual" 2>/dev/null ||
   problem "wrestool found no PiPL 16000"
 # The resource script holds every byte as a \xNN escape.
 printf '%b' "$(grep -o '\\x[0-9A-Fa-f][0-9A-Fa-f]' "$rc" | tr -d '\n')" > "$tmp/expected"

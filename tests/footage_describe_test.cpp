@@ -9,6 +9,11 @@
 #include <string>
 #include <vector>
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/mem.h>
+}
+
 #include "footage/footage_options.h"
 #include "footage/native_frame_rate.h"
 #include "support/paths.h"
@@ -301,6 +306,27 @@ TEST_P(DisposeFailure, KeepsTheHandleAndCanBeDisposedAgain) {
 
 INSTANTIATE_TEST_SUITE_P(EachHostStep, DisposeFailure, ::testing::ValuesIn(kDisposeFaults),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Only inflate attaches a record whose open failed; its audio decoder may
+// exist without ever having opened, and dispose must not treat it as open.
+TEST_F(FootageSession, DisposeReleasesAnAudioDecoderThatNeverOpened) {
+  FootageOptions record{};
+  record.has_audio = 1;
+  record.audio_open = 0;
+  record.audio_stream_index = 0;
+  record.audio_codec_ctx = avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC));
+  record.path = av_strdup("no_such_clip.mkv");
+  ASSERT_NE(record.audio_codec_ctx, nullptr);
+  std::vector<uint8_t> bytes(sizeof record);
+  std::memcpy(bytes.data(), &record, sizeof record);
+  AEIO_InSpecH spec = host.NewInSpec();
+  AEGP_MemHandle options = host.NewHandle("Zarn_Importer optionsH", bytes);
+  host.SetOptionsHandle(spec, options);
+
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);  // a sanitizer tree also checks nothing leaked
+  EXPECT_FALSE(host.IsLive(options));
+  EXPECT_TRUE(HostClean());
+}
 
 TEST_F(FootageSession, RepeatedImportAndDisposeLeakNothing) {
   const int cycles = CycleCount(300);

@@ -41,8 +41,10 @@ uint64_t Deliver(FootageOptions& record, const A_Time* start, A_u_long num_sampl
   return ReadSound(record, *first, num_samples, static_cast<float*>(data));
 }
 
+// `filled` tells whether the whole buffer was written; the callback edge
+// silences it otherwise, also when a missing suite ends the call early.
 A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* start,
-               A_u_long start_sample, A_u_long num_samples, void* data) {
+               A_u_long start_sample, A_u_long num_samples, void* data, bool& filled) {
   TraceLine() << "GetSound!---Begin";
   TraceLine() << "num_samplesLu=" << static_cast<uint32_t>(num_samples);
   TraceLine() << "start_sampLu" << static_cast<uint32_t>(start_sample);
@@ -51,7 +53,6 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
   void* options = nullptr;
   A_Err err = suites.IOInSuite()->AEGP_GetInSpecOptionsHandle(spec, &options);
   uint64_t decoded = 0;
-  bool filled = false;
   if (err == A_Err_NONE && options != nullptr) {
     LockedHandle lock(suites.MemorySuite(), static_cast<AEGP_MemHandle>(options));
     // A lock that yields no memory is a failure (A_Err_ALLOC), not a success
@@ -65,6 +66,7 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
   }
   // Without the record the buffer still gets silence rather than stale bytes.
   if (!filled) Silence(data, num_samples);
+  filled = true;
   TraceLine() << "addr offset" << static_cast<int64_t>(decoded * 2 * sizeof(float));
   return err;
 }
@@ -74,6 +76,10 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
 A_Err Zarn_GetSound(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_SndQuality,
                     const AEIO_InterruptFuncs*, const A_Time* startPT, const A_Time*,
                     A_u_long start_sampLu, A_u_long num_samplesLu, void* dataPV) {
-  return CallbackEdge(
-      [&] { return GetSound(basic_dataP, specH, startPT, start_sampLu, num_samplesLu, dataPV); });
+  bool filled = false;
+  const A_Err err = CallbackEdge([&] {
+    return GetSound(basic_dataP, specH, startPT, start_sampLu, num_samplesLu, dataPV, filled);
+  });
+  if (!filled) Silence(dataPV, num_samplesLu);
+  return err;
 }

@@ -340,6 +340,9 @@ void Request::Run(int64_t first) {
   // Anything that moved the demuxer since our last request (a frame request
   // sets last_video_pts to its own target) spoils the carried position.
   const bool resume_valid = record_.audio_resume_valid != 0 && record_.last_video_pts == -2;
+  // Valid again only once this request has finished (an exception may cut
+  // it short).
+  record_.audio_resume_valid = 0;
   record_.last_video_pts = -2;
   SetConsistentDecoding(record_.audio_codec_ctx);
   if (!record_.audio_grid_known) LearnGrid();

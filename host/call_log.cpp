@@ -36,7 +36,7 @@ const char* OpName(Op op) {
 }
 
 A_Err Host::State::Log(Op op, std::string text, A_Err result) {
-  host->calls_.push_back(Call{op, std::move(text), result});
+  if (keep_calls) host->calls_.push_back(Call{op, std::move(text), result});
   return result;
 }
 
@@ -46,6 +46,11 @@ std::vector<Op> Host::CallOps() const {
   ops.reserve(calls_.size());
   for (const Call& call : calls_) ops.push_back(call.op);
   return ops;
+}
+
+void Host::KeepCallLog(bool keep) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  state_->keep_calls = keep;
 }
 
 int Host::CountOf(Op op) const {

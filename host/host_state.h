@@ -76,6 +76,7 @@ struct Host::State {
   std::vector<std::unique_ptr<InSpecRecord>> specs;
   std::unordered_map<const void*, InSpecRecord*> spec_index;
 
+  bool keep_calls = true;
   AEGP_PluginID entry_id = 7;
   void* io_refcon = nullptr;
   AEGP_GlobalRefcon global_refcon = nullptr;  // what the entry point left in its slot

@@ -213,6 +213,9 @@ class Host {
   const std::vector<Call>& calls() const { return calls_; }
   void ClearCalls() { calls_.clear(); }
   std::vector<Op> CallOps() const;
+  // Off: calls are still counted (CountOf) but not kept, so long runs such as
+  // benchmarks do not grow the log.
+  void KeepCallLog(bool keep);
 
   // ---- faults
   // AcquireSuite answers kSPSuiteNotFoundError for this suite.
@@ -224,8 +227,10 @@ class Host {
   void FailNthCall(Op op, int n, A_Err err);
   // NewMemHandle answers 0 with a null handle on its n-th call from now.
   void NullNthNewHandle(int n);
-  // LockMemHandle answers 0 with a null pointer on its n-th call from now.
+  // LockMemHandle answers 0 with a null pointer on its n-th call from now;
+  // the handle is not counted as locked.
   void NullNthLock(int n);
+  // Clears the planned calls and the missing and null suites.
   void ClearFaults();
   // How many times `op` has been called since construction.
   int CountOf(Op op) const;

@@ -91,7 +91,7 @@ int RunDemo(const Arguments& args) {
 
   std::printf(
       "\nwrote %s\n      %s\n      %s\n      %s\n",
-      (out / "description.json").c_str(), sheet_path.c_str(), wav_path.c_str(),
-      (out / "Plug-ins" / "zarn_plus" / "zarn_importer_dialog.txt").c_str());
+      (out / "description.json").string().c_str(), sheet_path.c_str(), wav_path.c_str(),
+      (out / "Plug-ins" / "zarn_plus" / "zarn_importer_dialog.txt").string().c_str());
   return 0;
 }

@@ -28,10 +28,11 @@ uint64_t Deliver(FootageOptions& record, const A_Time* start, A_u_long num_sampl
     Silence(data, num_samples);
     return 0;
   }
-  TraceLine() << "aCodecCtx sample_fmt=" << static_cast<int32_t>(record.audio_codec_ctx->sample_fmt);
-  const auto first =
-      start != nullptr ? StartSampleFromTime(start->value, start->scale, SoundRate(record))
-                       : std::nullopt;
+  TraceLine() << "aCodecCtx sample_fmt="
+              << static_cast<int32_t>(record.audio_codec_ctx->sample_fmt);
+  const auto first = start != nullptr
+                         ? StartSampleFromTime(start->value, start->scale, SoundRate(record))
+                         : std::nullopt;
   if (!first || num_samples == 0) {
     // Nothing to decode: the demuxer stays where it is.
     TraceLine() << "rending!";

@@ -38,9 +38,9 @@ bool SoundConverter::Prepare(const AVFrame& frame) {
   AVChannelLayout stereo{};
   av_channel_layout_default(&stereo, 2);
   SwrContext* raw = nullptr;
-  const int set = swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, out_rate_, &source,
-                                      static_cast<AVSampleFormat>(frame.format),
-                                      frame.sample_rate, 0, nullptr);
+  const int set =
+      swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, out_rate_, &source,
+                          static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
   SwrPtr swr(raw);
   av_channel_layout_uninit(&source);
   av_channel_layout_uninit(&stereo);

@@ -69,4 +69,6 @@ int64_t SaturatingAdd(int64_t a, int64_t b) {
   return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
 }
 
-uint64_t SoundBufferBytes(uint32_t num_samples) { return uint64_t{num_samples} * 2 * sizeof(float); }
+uint64_t SoundBufferBytes(uint32_t num_samples) {
+  return uint64_t{num_samples} * 2 * sizeof(float);
+}

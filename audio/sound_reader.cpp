@@ -256,7 +256,8 @@ void Request::Put(int64_t position, const float* samples, int64_t frames) {
     out_.Silence(static_cast<uint64_t>(std::min(position, out_.end()) - out_.next()));
   if (!out_.full() && position == out_.next()) {
     const int64_t copy = std::min(frames, out_.end() - position);
-    std::memcpy(out_.data + out_.filled * 2, samples, static_cast<size_t>(copy) * 2 * sizeof(float));
+    std::memcpy(out_.data + out_.filled * 2, samples,
+                static_cast<size_t>(copy) * 2 * sizeof(float));
     out_.filled += static_cast<uint64_t>(copy);
     out_.decoded_end = out_.filled;
     samples += copy * 2;

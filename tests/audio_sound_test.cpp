@@ -48,15 +48,22 @@ const double kNoiseLimit = std::pow(10.0, -40.0 / 20.0);
 constexpr int64_t kNoisyTail = 6000;  // sample frames before the end
 
 const Clip kClips[] = {
-    {"pcm_s16_48k.mkv", true, true},   {"pcm_f32_51.mkv", true, true},
-    {"flac_44k.mkv", true, true},      {"flac_mono_22k.mkv", true, true},
-    {"aac_48k.mkv", false, true, true}, {"mp3_44k.mkv", false, true},
-    {"ac3_51.mkv", false, true},       {"opus_48k.mkv", false, true},
-    {"aac_44k.flv", false, true, true}, {"mp3_22k.flv", false, true},
+    {"pcm_s16_48k.mkv", true, true},
+    {"pcm_f32_51.mkv", true, true},
+    {"flac_44k.mkv", true, true},
+    {"flac_mono_22k.mkv", true, true},
+    {"aac_48k.mkv", false, true, true},
+    {"mp3_44k.mkv", false, true},
+    {"ac3_51.mkv", false, true},
+    {"opus_48k.mkv", false, true},
+    {"aac_44k.flv", false, true, true},
+    {"mp3_22k.flv", false, true},
     {"vorbis_44k.mkv", false, false},
     // Sound between video packets.
-    {"h264_aac.mkv", false, true, true}, {"h264_mp3.flv", false, true},
-    {"vp9_opus.mkv", false, true},       {"mpeg4.mkv", false, true},
+    {"h264_aac.mkv", false, true, true},
+    {"h264_mp3.flv", false, true},
+    {"vp9_opus.mkv", false, true},
+    {"mpeg4.mkv", false, true},
     {"two_streams.mkv", false, true, true},
 };
 
@@ -217,8 +224,8 @@ TEST_P(SoundConsecutive, ConcatenateToTheContinuousDecode) {
       EXPECT_TRUE(Matches({joined.begin(), joined.begin() + strict},
                           {want.begin(), want.begin() + strict}, clip.lossless))
           << "chunks of " << run.chunk << " from " << origin;
-      EXPECT_TRUE(Matches({joined.begin() + strict, joined.end()}, {want.begin() + strict, want.end()},
-                          clip.lossless, kNoiseLimit))
+      EXPECT_TRUE(Matches({joined.begin() + strict, joined.end()},
+                          {want.begin() + strict, want.end()}, clip.lossless, kNoiseLimit))
           << "chunks of " << run.chunk << " from " << origin << ", the noisy end";
     }
   }
@@ -238,9 +245,9 @@ TEST(SoundEdges, StartTimeInAnyScaleRoundsToTheNearestSample) {
   const Case cases[] = {
       {{1234567, 1000000}, 54444},  // 54444.40
       {{1, 3}, 14700},
-      {{2, 88200}, 1},            // exactly one sample
-      {{1, 88200}, 1},            // half a sample rounds up
-      {{-1, 1000}, -44},          // 44.1 samples before the start
+      {{2, 88200}, 1},    // exactly one sample
+      {{1, 88200}, 1},    // half a sample rounds up
+      {{-1, 1000}, -44},  // 44.1 samples before the start
   };
   for (const Case& c : cases) {
     const std::vector<float> got = sound.GetAt(c.start, 0, 300);
@@ -293,8 +300,10 @@ TEST(SoundEdges, HostFailuresAreReturnedAndNothingStaysLocked) {
                         {standin::Op::LockMemHandle, false, 77},
                         {standin::Op::LockMemHandle, true, A_Err_ALLOC}};
   for (const Case& c : cases) {
-    if (c.null_lock) host.NullNthLock(1);
-    else host.FailNthCall(c.op, 1, 77);
+    if (c.null_lock)
+      host.NullNthLock(1);
+    else
+      host.FailNthCall(c.op, 1, 77);
     A_Err err = 0;
     const std::vector<float> got = sound.Get(4410, 441, &err);
     host.ClearFaults();
@@ -350,15 +359,17 @@ TEST(SoundEdges, TraceLinesOfARequest) {
     }
   }
   const std::vector<std::string> want = {
-      "GetSound!---Begin", "num_samplesLu=100", "start_sampLu0",
-      "aCodecCtx sample_fmt=" + std::to_string(AV_SAMPLE_FMT_S16), "rending!", "addr offset800",
-      "GetSound!---Begin", "num_samplesLu=100", "start_sampLu480000",
-      "aCodecCtx sample_fmt=" + std::to_string(AV_SAMPLE_FMT_S16), "rending!", "addr offset0"};
+      "GetSound!---Begin",  "num_samplesLu=100",
+      "start_sampLu0",      "aCodecCtx sample_fmt=" + std::to_string(AV_SAMPLE_FMT_S16),
+      "rending!",           "addr offset800",
+      "GetSound!---Begin",  "num_samplesLu=100",
+      "start_sampLu480000", "aCodecCtx sample_fmt=" + std::to_string(AV_SAMPLE_FMT_S16),
+      "rending!",           "addr offset0"};
   // Only the sound lines: other callbacks may write their own.
   std::vector<std::string> sound_lines;
   for (const std::string& line : lines) {
-    for (const char* prefix : {"GetSound", "num_samplesLu", "start_sampLu", "aCodecCtx", "rending",
-                               "addr offset"}) {
+    for (const char* prefix :
+         {"GetSound", "num_samplesLu", "start_sampLu", "aCodecCtx", "rending", "addr offset"}) {
       if (line.rfind(prefix, 0) == 0) sound_lines.push_back(line);
     }
   }
@@ -408,8 +419,7 @@ TEST(SoundEdges, FrameRequestsBetweenSoundRequests) {
           << clip << ": picture " << picture << " after sound request " << i;
       EXPECT_TRUE(world.GuardsIntact());
     }
-    EXPECT_TRUE(Matches(joined, sound.ref().Expected(origin, int64_t{chunk} * 12), false))
-        << clip;
+    EXPECT_TRUE(Matches(joined, sound.ref().Expected(origin, int64_t{chunk} * 12), false)) << clip;
   }
 }
 
@@ -423,10 +433,12 @@ TEST(SoundEdges, SilenceForAGapInTheFile) {
   // 1 s of sweep, then the rest of it half a second later (frames from the
   // one that starts after 1 s on are shifted); made once per build tree.
   const std::string command =
-      "test -s '" + path + "' || ffmpeg -nostdin -y -loglevel error -f lavfi -i "
+      "test -s '" + path +
+      "' || ffmpeg -nostdin -y -loglevel error -f lavfi -i "
       "'aevalsrc=exprs=0.5*sin(2*PI*(220*t+10*t*t))|0.4*sin(2*PI*(1800*t-10*t*t))"
       ":channel_layout=stereo:sample_rate=48000:duration=2' "
-      "-af \"asetpts='if(gte(T,1),PTS+24000,PTS)'\" -c:a pcm_s16le -fflags +bitexact '" + path + "'";
+      "-af \"asetpts='if(gte(T,1),PTS+24000,PTS)'\" -c:a pcm_s16le -fflags +bitexact '" +
+      path + "'";
   ASSERT_EQ(std::system(command.c_str()), 0);
   zarn_test::PluginSession session;
   ASSERT_TRUE(session.ready()) << session.error;

@@ -28,16 +28,16 @@ TEST(SoundMath, StartSampleFromTime) {
       {0, 1, 48000, 0},
       {1, 1, 48000, 48000},
       {1, 3, 44100, 14700},
-      {1, 88200, 44100, 1},            // half a sample: away from zero
+      {1, 88200, 44100, 1},  // half a sample: away from zero
       {-1, 88200, 44100, -1},
-      {1, 88201, 44100, 0},            // just under half
-      {-1, 1000, 44100, -44},          // -44.1
+      {1, 88201, 44100, 0},    // just under half
+      {-1, 1000, 44100, -44},  // -44.1
       {std::numeric_limits<int32_t>::max(), 1, std::numeric_limits<int32_t>::max(),
        int64_t{std::numeric_limits<int32_t>::max()} * std::numeric_limits<int32_t>::max()},
       {std::numeric_limits<int32_t>::min(), 1, 48000,
        int64_t{std::numeric_limits<int32_t>::min()} * 48000},
-      {5, 0, 48000, std::nullopt},     // zero scale
-      {5, 1, 0, std::nullopt},         // no rate
+      {5, 0, 48000, std::nullopt},  // zero scale
+      {5, 1, 0, std::nullopt},      // no rate
       {5, 1, -48000, std::nullopt},
   };
   for (const Case& c : cases) {
@@ -51,11 +51,11 @@ TEST(SoundMath, TicksAndSamples) {
   EXPECT_EQ(SamplesFromTicks(21, ms, 48000), 1008);
   EXPECT_EQ(SamplesFromTicks(-7, ms, 48000), -336);
   EXPECT_EQ(SamplesFromTicks(1, TimeBase{1, 88200}, 44100), 1);  // half rounds away from zero
-  EXPECT_EQ(SamplesFromTicks(kMax, ms, 48000), std::nullopt);     // beyond 64 bits
+  EXPECT_EQ(SamplesFromTicks(kMax, ms, 48000), std::nullopt);    // beyond 64 bits
   EXPECT_EQ(SamplesFromTicks(5, TimeBase{0, 1000}, 48000), std::nullopt);
   EXPECT_EQ(SamplesFromTicks(5, TimeBase{1, 0}, 48000), std::nullopt);
-  EXPECT_EQ(TicksFromSamples(1023, ms, 48000), 21);   // 21.31 ms: rounded down
-  EXPECT_EQ(TicksFromSamples(-1, ms, 48000), -1);     // down, not toward zero
+  EXPECT_EQ(TicksFromSamples(1023, ms, 48000), 21);  // 21.31 ms: rounded down
+  EXPECT_EQ(TicksFromSamples(-1, ms, 48000), -1);    // down, not toward zero
   EXPECT_EQ(TicksFromSamples(48000, TimeBase{1, 90000}, 48000), 90000);
   EXPECT_EQ(TicksFromSamples(5, TimeBase{0, 1}, 48000), std::nullopt);
   EXPECT_EQ(SaturatingAdd(kMax, 1), kMax);
@@ -72,17 +72,17 @@ TEST(SoundMath, SnapToFrameGrid) {
   };
   const Case cases[] = {
       // AAC, 1024 a frame, timestamps in whole milliseconds at 48 kHz
-      {1008, 1024, 1024, 1024},   // 21 ms
-      {2016, 1024, 1024, 2048},   // 42 ms
+      {1008, 1024, 1024, 1024},  // 21 ms
+      {2016, 1024, 1024, 2048},  // 42 ms
       {0, 1024, 1024, 0},
       {511, 1024, 1024, 0},
       {513, 1024, 1024, 1024},
       // Opus: the first frame loses the 312-sample start delay
       {0, 648, 960, 0},
-      {672, 648, 960, 648},       // 14 ms
-      {1632, 648, 960, 1608},     // 34 ms
-      {-336, 648, 960, -312},     // the undelayed first packet, -7 ms
-      {24, 648, 960, 0},          // the delayed one, rounded up to 0.5 ms
+      {672, 648, 960, 648},    // 14 ms
+      {1632, 648, 960, 1608},  // 34 ms
+      {-336, 648, 960, -312},  // the undelayed first packet, -7 ms
+      {24, 648, 960, 0},       // the delayed one, rounded up to 0.5 ms
       // varying frames: the estimate stands
       {1234, 128, 0, 1234},
       {-3, 0, 1024, -3},

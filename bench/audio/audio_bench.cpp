@@ -70,9 +70,9 @@ int64_t PlainDecode(const std::string& path, int* rate) {
           const int capacity = swr_get_out_samples(swr, frame->nb_samples);
           out.resize(static_cast<size_t>(capacity) * 2);
           uint8_t* planes[1] = {reinterpret_cast<uint8_t*>(out.data())};
-          const int n = swr_convert(swr, planes, capacity,
-                                    const_cast<const uint8_t**>(frame->extended_data),
-                                    frame->nb_samples);
+          const int n =
+              swr_convert(swr, planes, capacity, const_cast<const uint8_t**>(frame->extended_data),
+                          frame->nb_samples);
           if (n > 0) produced += n;
           continue;
         }
@@ -188,8 +188,9 @@ int main(int argc, char** argv) {
 
   std::printf("%s: %.1f s of sound at %d Hz, requests of %u sample frames, best of %d\n",
               path.c_str(), static_cast<double>(total) / rate, rate, chunk, passes);
-  std::printf("%-34s %8.1f s of sound per s  (%6.3f s for %5.1f s)\n", "plain FFmpeg decode+convert",
-              plain_rate, plain_best, static_cast<double>(total) / rate);
+  std::printf("%-34s %8.1f s of sound per s  (%6.3f s for %5.1f s)\n",
+              "plain FFmpeg decode+convert", plain_rate, plain_best,
+              static_cast<double>(total) / rate);
   Report("module, consecutive requests", in_order, plain_rate);
   Report("module, requests in shuffled order", at_random, plain_rate);
   rusage usage{};

@@ -26,8 +26,8 @@ bool AppendConverted(const AVFrame* frame, int rate, std::vector<float>* out) {
   av_channel_layout_default(&stereo, 2);
   SwrContext* swr = nullptr;
   bool ok = swr_alloc_set_opts2(&swr, &stereo, AV_SAMPLE_FMT_FLT, rate, &in,
-                                static_cast<AVSampleFormat>(frame->format), frame->sample_rate,
-                                0, nullptr) >= 0 &&
+                                static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
+                                nullptr) >= 0 &&
             swr_init(swr) >= 0;
   if (ok) {
     const int capacity = swr_get_out_samples(swr, frame->nb_samples);
@@ -108,7 +108,8 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
       avcodec_send_packet(decoder, nullptr);
       continue;
     }
-    if (packet->stream_index == index) (void)avcodec_send_packet(decoder, packet);  // skip bad packets
+    if (packet->stream_index == index)
+      (void)avcodec_send_packet(decoder, packet);  // skip bad packets
     av_packet_unref(packet);
   }
   ref.ok = ok && !first;

@@ -14,9 +14,9 @@ struct ReferenceAudio {
   int32_t rate = 0;
   int32_t tb_num = 0;
   int32_t tb_den = 0;
-  int64_t first_pts = 0;   // timestamp of the first decoded frame
-  int64_t start_time = 0;  // the stream's start_time (first_pts when unset)
-  std::vector<float> samples;  // L R L R ...
+  int64_t first_pts = 0;              // timestamp of the first decoded frame
+  int64_t start_time = 0;             // the stream's start_time (first_pts when unset)
+  std::vector<float> samples;         // L R L R ...
   std::vector<int64_t> frame_starts;  // decode sample where each decoded frame begins
 
   int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }

@@ -223,7 +223,9 @@ class Host {
   // AcquireSuite answers 0 with a null table for this suite.
   void NullSuite(const std::string& name, int32_t version);
   // The n-th call (1-based, counted from now) of `op` fails with `err` and
-  // has no effect.
+  // has no effect (out arguments untouched). strcpy has no error result: a
+  // failed one copies nothing and answers null, and `err` shows only in the
+  // call log.
   void FailNthCall(Op op, int n, A_Err err);
   // NewMemHandle answers 0 with a null handle on its n-th call from now.
   void NullNthNewHandle(int n);

@@ -5,13 +5,13 @@ LockedHandle::~LockedHandle() {
 }
 
 A_Err LockedHandle::Lock() {
-  void* data = nullptr;
-  const A_Err err = memory_->AEGP_LockMemHandle(handle_, &data);
+  void* locked_data = nullptr;
+  const A_Err err = memory_->AEGP_LockMemHandle(handle_, &locked_data);
   if (err != A_Err_NONE) return err;
   // No memory means nothing was locked: there is nothing to unlock either.
-  if (data == nullptr) return A_Err_ALLOC;
+  if (locked_data == nullptr) return A_Err_ALLOC;
   locked_ = true;
-  data_ = data;
+  data_ = locked_data;
   return A_Err_NONE;
 }
 

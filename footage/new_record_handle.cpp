@@ -33,9 +33,9 @@ A_Err NewRecordHandle::Finish() {
   const bool keep = handed_over_;
   if (!keep && lock_ && lock_->data() != nullptr) FreeFootage(record());
   const A_Err unlock_err = lock_ ? lock_->Unlock() : A_Err_NONE;
-  AEGP_MemHandle handle = handle_;
+  AEGP_MemHandle released = handle_;
   handle_ = nullptr;
   if (keep) return unlock_err;
   if (unlock_err != A_Err_NONE) return unlock_err;
-  return memory_->AEGP_FreeMemHandle(handle);
+  return memory_->AEGP_FreeMemHandle(released);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -51,22 +52,11 @@ class Persist : public FootageSession {
   std::vector<std::string> PluginHandles() const { return host.LiveHandleNames(); }
 };
 
-// The description values a reopened record must share with the import.
+// The description values a reopened record must share with the import: every
+// byte before `path` (both records start zero-filled, padding included).
 void ExpectSameDescription(const FootageOptions& a, const FootageOptions& b) {
-  EXPECT_EQ(a.has_audio, b.has_audio);
-  EXPECT_EQ(a.video_open, b.video_open);
-  EXPECT_EQ(a.width, b.width);
-  EXPECT_EQ(a.height, b.height);
-  EXPECT_EQ(a.frame_rate.num, b.frame_rate.num);
-  EXPECT_EQ(a.frame_rate.den, b.frame_rate.den);
-  EXPECT_EQ(a.depth, b.depth);
-  EXPECT_EQ(a.sound_rate, b.sound_rate);
-  EXPECT_EQ(a.sound_encoding, b.sound_encoding);
-  EXPECT_EQ(a.sample_size, b.sample_size);
-  EXPECT_EQ(a.channels, b.channels);
-  EXPECT_EQ(a.duration.value, b.duration.value);
-  EXPECT_EQ(a.duration.scale, b.duration.scale);
-  EXPECT_EQ(a.file_size, b.file_size);
+  EXPECT_EQ(std::memcmp(&a, &b, offsetof(FootageOptions, path)), 0);
+  EXPECT_NE(a.duration.value, 0);
 }
 
 // A copy of a clip under a name with accents, CJK and a character outside

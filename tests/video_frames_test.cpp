@@ -4,7 +4,10 @@
 // frame buffer is never written outside its pixels.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstdio>
 #include <memory>
 #include <random>
@@ -142,6 +145,31 @@ TEST(FrameEdges, EveryIntervalEdgeForwardAndBack) {
   }
   EXPECT_EQ(s.Close(spec), A_Err_NONE);
   EXPECT_TRUE(s.Clean());
+}
+
+// A raw stream carries no timestamps at all: its pictures are counted one
+// frame apart from the start, and requests out of order decode from there.
+TEST(FrameEdges, StreamWithoutTimestamps) {
+  const std::string dir = ::testing::TempDir();
+  const std::string raw = dir + "/zarn_raw_" + std::to_string(getpid()) + ".h264";
+  const std::string command = "ffmpeg -nostdin -y -loglevel error -i '" +
+                              zarn_test::MediaPath("silent.mkv") +
+                              "' -an -c:v copy -bsf:v h264_mp4toannexb -f h264 '" + raw + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const ReferenceVideo ref = DecodeReference(raw);
+  ASSERT_TRUE(ref.ok) << ref.error;
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = s.ImportPath(raw, &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World world(ref.width, ref.height);
+  for (const int i : {0, 1, 5, 4, 30, 2, 49}) {
+    ASSERT_TRUE(Delivers(s, spec, ref, A_Time{i, 25}, world)) << "frame " << i;
+  }
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+  std::remove(raw.c_str());
 }
 
 // Frame buffers of other sizes get the whole picture point-scaled to them.

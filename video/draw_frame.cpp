@@ -86,6 +86,7 @@ bool SeekAndDecode(FootageOptions& record, int64_t target, int64_t low, int64_t 
     const bool from_start = attempt == kEarlierSeeks;
     SearchState search;
     search.low = low;
+    search.per = per;
     SeekVideo(record, seek_to, from_start, search);
     const SearchEnd end = DecodeUntilWindow(record, search, packet);
     if (end != SearchEnd::kSeekEarlier || from_start) {
@@ -100,15 +101,19 @@ bool SeekAndDecode(FootageOptions& record, int64_t target, int64_t low, int64_t 
   }
 }
 
-bool ReadForward(FootageOptions& record, int64_t last, int64_t low, AVPacket* packet) {
+bool ReadForward(FootageOptions& record, int64_t last, int64_t low, int64_t per,
+                 AVPacket* packet) {
   SearchState search;
   search.low = low;
+  search.per = per;
   if (last == -1) {  // the demuxer stands at the start: nothing precedes the first picture
     search.prev_known = true;
     search.prev_pts = INT64_MIN;
+    search.next_ts = StreamStart(record);
   } else if (record.video_picture_held) {
     search.prev_known = true;
     search.prev_pts = PictureTimestamp(*record.video_frame);
+    search.next_ts = search.prev_pts + per;
   } else {
     search.prev_known = record.video_prev_known;
     search.prev_pts = record.video_prev_pts;
@@ -152,7 +157,7 @@ bool FindPicture(FootageOptions& record, const A_Time& tr) {
       course != Course::kSeek &&
       (last == -1 ||
        (record.video_picture_held && PictureTimestamp(*record.video_frame) < low));
-  const bool found = forward ? ReadForward(record, last, low, packet.get())
+  const bool found = forward ? ReadForward(record, last, low, per, packet.get())
                              : SeekAndDecode(record, *target, low, per, packet.get());
   record.last_video_pts = *target;
   return found;

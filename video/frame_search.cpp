@@ -51,6 +51,11 @@ bool Decode(FootageOptions& record, SearchState& search, AVPacket* packet) {
 
 }  // namespace
 
+int64_t StreamStart(const FootageOptions& record) {
+  const int64_t start = record.video_stream->start_time;
+  return start == AV_NOPTS_VALUE ? 0 : start;
+}
+
 bool IsStreamStart(const FootageOptions& record, int64_t ts) {
   const int64_t start = record.video_stream->start_time;
   return start != AV_NOPTS_VALUE && ts <= start;
@@ -70,9 +75,14 @@ SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacke
       failures = 0;
     }
     if (got == Received::kPicture) {
-      const int64_t ts = PictureTimestamp(*picture);
+      int64_t ts = PictureTimestamp(*picture);
+      if (ts == AV_NOPTS_VALUE && search.next_ts != AV_NOPTS_VALUE) {
+        ts = search.next_ts;
+        picture->pts = ts;  // kept with the picture, should it be held
+      }
       TraceLine() << "frame_pkt=" << ts << ";pict_type=" << static_cast<int32_t>(picture->pict_type);
       if (ts == AV_NOPTS_VALUE) continue;  // cannot be placed in time
+      search.next_ts = ts + search.per;
       search.earliest = std::min(search.earliest, ts);
       if (search.confirm_first) {
         search.confirm_first = false;
@@ -126,10 +136,11 @@ void SeekVideo(FootageOptions& record, int64_t target, bool from_start, SearchSt
   if (from_start) {
     const int64_t start = record.video_stream->start_time;
     // Backward from the first timestamp lands on the first key frame; a
-    // demuxer that cannot seek there is rewound by bytes.
-    if (start == AV_NOPTS_VALUE || av_seek_frame(record.format_ctx, index, start,
-                                                 AVSEEK_FLAG_BACKWARD) < 0) {
-      (void)avformat_seek_file(record.format_ctx, index, INT64_MIN, INT64_MIN, INT64_MIN, 0);
+    // demuxer that cannot seek by time (a raw stream) is rewound by bytes.
+    if ((start == AV_NOPTS_VALUE ||
+         av_seek_frame(record.format_ctx, index, start, AVSEEK_FLAG_BACKWARD) < 0) &&
+        avformat_seek_file(record.format_ctx, index, INT64_MIN, INT64_MIN, INT64_MIN, 0) < 0) {
+      (void)av_seek_frame(record.format_ctx, -1, 0, AVSEEK_FLAG_BYTE);
     }
   } else {
     // A failed seek leaves the demuxer where it stood; the first-picture
@@ -141,6 +152,7 @@ void SeekVideo(FootageOptions& record, int64_t target, bool from_start, SearchSt
   search.prev_known = from_start;  // from the start nothing precedes the first picture
   search.prev_pts = INT64_MIN;
   search.earliest = INT64_MAX;
+  search.next_ts = from_start ? StreamStart(record) : AV_NOPTS_VALUE;
   search.skipping = SkipsNonReference(decoder);
   search.skipped_any = false;
   decoder->skip_frame = search.skipping ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;

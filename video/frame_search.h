@@ -5,6 +5,10 @@
 
 #include <cstdint>
 
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
 #include "footage/footage_options.h"
 
 struct AVPacket;
@@ -17,6 +21,10 @@ struct SearchState {
   bool prev_known = false;     // prev_pts holds the last picture dropped before the window
   int64_t prev_pts = 0;
   int64_t earliest = INT64_MAX;  // lowest timestamp of a video packet or picture read
+  // Pictures that carry no timestamp at all (raw streams) are counted on from
+  // the last placed one, one frame apart, while the position is known.
+  int64_t per = 0;                   // one frame
+  int64_t next_ts = AV_NOPTS_VALUE;  // the count's next value, or unknown
 };
 
 enum class SearchEnd {
@@ -34,6 +42,9 @@ SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacke
 // its start when `from_start`) and resets what the decoder carried. Sets up
 // `search` for the decode that follows.
 void SeekVideo(FootageOptions& record, int64_t target, bool from_start, SearchState& search);
+
+// The stream's first timestamp (0 when the stream has none).
+int64_t StreamStart(const FootageOptions& record);
 
 // True when `ts` is the stream's first picture time (or earlier).
 bool IsStreamStart(const FootageOptions& record, int64_t ts);

@@ -151,6 +151,9 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
       if (ret < 0) continue;
       ReferencePicture pic;
       pic.ts = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+      if (pic.ts == AV_NOPTS_VALUE) {  // no timestamps at all: one frame after another
+        pic.ts = ref.pictures.empty() ? ref.start_time : ref.pictures.back().ts + ref.FramePts();
+      }
       if (!Convert(*frame, ref.width, ref.height, colour, sws, &pic.argb)) return false;
       ref.pictures.push_back(std::move(pic));
     }

@@ -14,7 +14,7 @@
 namespace zarn_test {
 
 struct ReferencePicture {
-  int64_t ts;                 // pts, else the best-effort timestamp
+  int64_t ts;  // pts, else the best-effort timestamp, else one frame after the last
   std::vector<uint8_t> argb;  // width * 4 bytes per row, top row first
 };
 

@@ -49,3 +49,9 @@ test-windows: windows
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)
+
+# Fuzzing: clang/libFuzzer tree in build-fuzz/, each target FUZZ_SECONDS long.
+FUZZ_SECONDS ?= 60
+.PHONY: fuzz
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) fuzz/run_fuzz.sh build-fuzz

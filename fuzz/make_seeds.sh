@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Makes the seed corpora from the test media: MEDIA_DIR holds the test clips
+# (tests/media/make_media.sh), CORPUS_DIR receives media/ and inflate/.
+# Media seeds are short stream copies of the small clips and cuts of their
+# first bytes, kept only where ffprobe still opens them. Nothing here is
+# committed; it is remade whenever the corpora are missing.
+set -euo pipefail
+media=${1:?usage: make_seeds.sh MEDIA_DIR CORPUS_DIR}
+corpus=${2:?usage: make_seeds.sh MEDIA_DIR CORPUS_DIR}
+mkdir -p "$corpus/media" "$corpus/inflate"
+
+opens() { ffprobe -v quiet -show_streams "$1" >/dev/null 2>&1; }
+
+clips=(h264_aac.mkv h264_mp3.flv h264_aac.flv hevc.mkv vp9_opus.mkv mpeg4.mkv
+       two_streams.mkv subtitles.mkv mjpeg_full.mkv pcm_s16_48k.mkv flac_44k.mkv
+       aac_48k.mkv mp3_44k.mkv ac3_51.mkv opus_48k.mkv vorbis_44k.mkv aac_44k.flv
+       mp3_22k.flv cover_art.mkv no_duration.mkv rate_over_1000.mkv)
+for clip in "${clips[@]}"; do
+  src=$media/$clip
+  [ -f "$src" ] || continue
+  base=${clip%.*}
+  ext=${clip##*.}
+  # A fifth of a second, streams copied: the container's whole structure
+  # (header, index, trailer) around a key frame or two.
+  short=$corpus/media/${base}_short.$ext
+  if ffmpeg -nostdin -y -loglevel quiet -i "$src" -t 0.2 -map 0 -c copy "$short" &&
+     opens "$short" && [ "$(stat -c %s "$short")" -le 32768 ]; then :; else rm -f "$short"; fi
+  # The first few KB of the clip as it is.
+  for bytes in 2048 8192; do
+    cut=$corpus/media/${base}_head$bytes.$ext
+    head -c "$bytes" "$src" > "$cut"
+    opens "$cut" || rm -f "$cut"
+  done
+done
+
+# Inflate seeds: 1024-byte blocks as flatten writes them (a path, a 0, zeros),
+# one naming the clip the fuzzer places in its directory, and damaged ones.
+block() {  # block NAME TEXT [SIZE]
+  local size=${3:-1024}
+  { printf '%s' "$2"; head -c "$size" /dev/zero; } | head -c "$size" > "$corpus/inflate/$1"
+}
+block clip clip.mkv
+block clip_dot ./clip.mkv
+block missing no-such-file.mkv
+block dir .
+block spaces "a b/c d é.mkv"
+block empty ""
+block short_clip clip.mkv 16
+block long_clip clip.mkv 2000
+head -c 1024 /dev/zero | tr '\0' 'a' > "$corpus/inflate/no_zero"
+head -c 100 /dev/zero | tr '\0' 'b' > "$corpus/inflate/short_no_zero"
+echo "seeds: $(ls "$corpus/media" | wc -l) media, $(ls "$corpus/inflate" | wc -l) inflate"

@@ -18,6 +18,7 @@ extern "C" {
 #include "footage/native_frame_rate.h"
 #include "support/paths.h"
 #include "tests/footage_session.h"
+#include "tests/support/probe.h"
 
 namespace {
 
@@ -70,13 +71,18 @@ class Describe : public FootageSession, public ::testing::WithParamInterface<Des
 TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
   const DescribeCase& c = GetParam();
   const std::string path = MediaPath(c.clip);
-  const ProbedMedia probe = Probe(path);
+  ZARN_REQUIRE_FFPROBE();
+  const zarn_test::Probe probe = zarn_test::ProbeFile(path);
   ASSERT_TRUE(probe.ok) << "ffprobe could not read " << path;
-  ASSERT_EQ(probe.video_rate.empty(), c.rate == nullptr) << "clip differs from the table";
+  const zarn_test::ProbeStream* video = probe.First("video");
+  const zarn_test::ProbeStream* audio = probe.First("audio");
+  ASSERT_EQ(video == nullptr, c.rate == nullptr) << "clip differs from the table";
   if (c.rate != nullptr) {
-    ASSERT_EQ(probe.video_rate, c.rate);
+    ASSERT_EQ(std::to_string(video->rate_num) + "/" + std::to_string(video->rate_den), c.rate);
   }
-  ASSERT_EQ(probe.sample_rate > 0, c.sound);
+  ASSERT_EQ(audio != nullptr, c.sound);
+  const int64_t bit_rate = probe.bit_rate.value_or(0);
+  const int64_t duration_us = probe.duration_us.value_or(0);
 
   A_Err result = -1;
   AEIO_InSpecH spec = host.Import(path, &result);
@@ -86,22 +92,22 @@ TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
   const standin::Told& told = host.TellsFor(spec);
   EXPECT_EQ(told.order, ExpectedSetters(c.picture, c.sound));
   ASSERT_TRUE(told.size && told.duration && told.interlace_label);
-  EXPECT_EQ(*told.size, static_cast<AEIO_FileSize>(probe.bit_rate * probe.duration_us / 8000000));
-  EXPECT_EQ(told.duration->value, probe.duration_us / 10000);
+  EXPECT_EQ(*told.size, static_cast<AEIO_FileSize>(bit_rate * duration_us / 8000000));
+  EXPECT_EQ(told.duration->value, duration_us / 10000);
   EXPECT_EQ(told.duration->scale, 100u);
   EXPECT_EQ(*told.interlace_label, kInterlaceLabelBytes);
   if (c.picture) {
     ASSERT_TRUE(told.depth && told.dimensions && told.native_fps && told.alpha_label);
     EXPECT_EQ(*told.depth, 32);
-    EXPECT_EQ(told.dimensions->first, probe.width);
-    EXPECT_EQ(told.dimensions->second, probe.height);
+    EXPECT_EQ(told.dimensions->first, video->width);
+    EXPECT_EQ(told.dimensions->second, video->height);
     EXPECT_EQ(*told.native_fps, c.fps);
     EXPECT_EQ(*told.alpha_label, kAlphaLabelBytes);
   }
   if (c.sound) {
     ASSERT_TRUE(told.sound_rate && told.sound_encoding && told.sound_sample_size &&
                 told.sound_channels);
-    EXPECT_EQ(*told.sound_rate, static_cast<double>(probe.sample_rate));
+    EXPECT_EQ(*told.sound_rate, static_cast<double>(audio->sample_rate));
     EXPECT_EQ(*told.sound_encoding, 3);
     EXPECT_EQ(*told.sound_sample_size, 4);
     EXPECT_EQ(*told.sound_channels, 2);

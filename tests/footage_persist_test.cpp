@@ -2,7 +2,6 @@
 // block's bytes, the record rebuilt from it, the trace lines, and every
 // failure path leaving the host clean.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "support/paths.h"
 #include "support/temp_cwd.h"
 #include "tests/footage_session.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -64,9 +64,7 @@ void ExpectSameDescription(const FootageOptions& a, const FootageOptions& b) {
 class UnusualName {
  public:
   UnusualName() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarn-footage-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
-    dir_ = pattern;
+    dir_ = zarn_test::MakeTempDir("zarn-footage-");
     path_ =
         (dir_ / "clip \xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x9E.mkv").string();
     std::filesystem::copy_file(MediaPath("silent.mkv"), path_);

@@ -1,5 +1,5 @@
 // Shared by the footage tests: a registered module in a fresh stand-in host,
-// host faults described as table data, independent facts from ffprobe.
+// host faults described as table data.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,7 +7,6 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,62 +35,6 @@ struct Fault {
   }
   static Fault NoBasicSuite() { return {Kind::NoBasicSuite}; }
 };
-
-// What ffprobe reports about a file: the container, the first video and the
-// first audio stream.
-struct ProbedMedia {
-  bool ok = false;
-  int64_t bit_rate = 0;
-  int64_t duration_us = 0;
-  int width = 0;
-  int height = 0;
-  std::string video_rate;  // r_frame_rate, empty without video
-  int sample_rate = 0;     // 0 without audio
-};
-
-inline ProbedMedia Probe(const std::string& path) {
-  const std::string command =
-      "ffprobe -v error -show_entries "
-      "format=duration,bit_rate:stream=codec_type,width,height,r_frame_rate,sample_rate "
-      "-of flat=s=_ '" +
-      path + "'";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {};
-  std::map<std::string, std::string> values;
-  char line[512];
-  while (std::fgets(line, sizeof line, pipe) != nullptr) {
-    std::string text(line);
-    const size_t equals = text.find('=');
-    if (equals == std::string::npos) continue;
-    std::string value = text.substr(equals + 1);
-    while (!value.empty() && (value.back() == '\n' || value.back() == '"')) value.pop_back();
-    if (!value.empty() && value.front() == '"') value.erase(0, 1);
-    values[text.substr(0, equals)] = value;
-  }
-  ProbedMedia media;
-  media.ok = pclose(pipe) == 0;
-  const std::string seconds = values["format_duration"];  // "3.000000"
-  const size_t dot = seconds.find('.');
-  if (dot != std::string::npos) {
-    media.duration_us = std::stoll(seconds.substr(0, dot)) * 1000000 +
-                        std::stoll((seconds.substr(dot + 1) + "000000").substr(0, 6));
-  }
-  if (values.count("format_bit_rate") && values["format_bit_rate"] != "N/A") {
-    media.bit_rate = std::stoll(values["format_bit_rate"]);
-  }
-  for (int i = 0; values.count("streams_stream_" + std::to_string(i) + "_codec_type"); ++i) {
-    const std::string prefix = "streams_stream_" + std::to_string(i) + "_";
-    const std::string type = values[prefix + "codec_type"];
-    if (type == "video" && media.video_rate.empty()) {
-      media.video_rate = values[prefix + "r_frame_rate"];
-      media.width = std::stoi(values[prefix + "width"]);
-      media.height = std::stoi(values[prefix + "height"]);
-    } else if (type == "audio" && media.sample_rate == 0) {
-      media.sample_rate = std::stoi(values[prefix + "sample_rate"]);
-    }
-  }
-  return media;
-}
 
 // A gtest-safe name for a clip ("h264_aac.mkv" -> "h264_aac_mkv").
 inline std::string TestName(std::string clip) {

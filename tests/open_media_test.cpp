@@ -145,6 +145,7 @@ class EveryClip : public ::testing::TestWithParam<ClipCase> {};
 // Imports the clip through the module as the host does and compares the
 // record with what ffprobe reads from the same file.
 TEST_P(EveryClip, RecordMatchesProbe) {
+  ZARN_REQUIRE_FFPROBE();
   const ClipCase& clip = GetParam();
   const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath(clip.name));
   ASSERT_TRUE(probe.ok) << "ffprobe cannot read " << clip.name;
@@ -245,6 +246,7 @@ TEST(OpenMedia, TakesTheFirstVideoAndTheFirstAudioStream) {
 }
 
 TEST(OpenMedia, RateRejectionKeepsTheStreamAndTheSound) {
+  ZARN_REQUIRE_FFPROBE();
   const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath("rate_over_1000.mkv"));
   const zarn_test::ProbeStream* video = probe.First("video");
   ASSERT_NE(video, nullptr);
@@ -269,6 +271,7 @@ TEST(OpenMedia, RateRejectionKeepsTheStreamAndTheSound) {
 }
 
 TEST(OpenMedia, CoverPictureIsNotVideo) {
+  ZARN_REQUIRE_FFPROBE();
   const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath("cover_art.mkv"));
   bool has_cover = false;
   for (const auto& stream : probe.streams)

@@ -74,7 +74,11 @@ TEST(HostPath, FlattenedPathStopsAtFirstZeroOrAtTheEnd) {
 }
 
 TEST(TraceLogPath, IsRelativeUnderThePluginFolder) {
+#ifdef _WIN32
+  EXPECT_STREQ(TraceLogPath(), "Plug-ins\\zarn_plus\\zarn_importer_dialog.txt");
+#else
   EXPECT_STREQ(TraceLogPath(), "Plug-ins/zarn_plus/zarn_importer_dialog.txt");
+#endif
 }
 
 TEST(Clock, CountsMillisecondsForward) {

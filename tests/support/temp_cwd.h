@@ -3,13 +3,13 @@
 // module's trace log path is relative to the current directory.
 #pragma once
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
+
+#include "tests/support/temp_dir.h"
 
 namespace zarn_test {
 
@@ -17,9 +17,7 @@ class TempCwd {
  public:
   // With `with_log_folder`, Plug-ins/zarn_plus/ exists so the trace log opens.
   explicit TempCwd(bool with_log_folder = true) : previous_(std::filesystem::current_path()) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarn-cwd-XXXXXX").string();
-    if (!mkdtemp(pattern.data())) ADD_FAILURE() << "mkdtemp failed";
-    dir_ = pattern;
+    dir_ = MakeTempDir("zarn-cwd-");
     if (with_log_folder) std::filesystem::create_directories(dir_ / "Plug-ins" / "zarn_plus");
     std::filesystem::current_path(dir_);
   }

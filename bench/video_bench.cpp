@@ -112,7 +112,8 @@ class PlainReader {
     for (;;) {
       const int ret = avcodec_receive_frame(dec_, frame_);
       if (ret >= 0) {
-        const int64_t ts = frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
+        const int64_t ts =
+            frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
         if (ts < low) continue;
         Convert();
         return true;
@@ -130,19 +131,24 @@ class PlainReader {
 
  private:
   void Convert() {
+    SwsContext* kept = sws_;
     sws_ = sws_getCachedContext(sws_, frame_->width, frame_->height,
                                 static_cast<AVPixelFormat>(frame_->format), kWidth, kHeight,
                                 AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr);
-    const int* coeffs = sws_getCoefficients(frame_->colorspace == AVCOL_SPC_BT709 ||
-                                                    (frame_->colorspace == AVCOL_SPC_UNSPECIFIED &&
-                                                     frame_->height > 576)
-                                                ? SWS_CS_ITU709
-                                                : SWS_CS_ITU601);
-    sws_setColorspaceDetails(sws_, coeffs, frame_->color_range == AVCOL_RANGE_JPEG, coeffs, 1, 0,
-                             1 << 16, 1 << 16);
+    if (sws_ != kept) SetColours();
     uint8_t* planes[4] = {argb_.data()};
     int strides[4] = {stride_};
     sws_scale(sws_, frame_->data, frame_->linesize, 0, frame_->height, planes, strides);
+  }
+  // Colours once per scaler, as the module keeps them.
+  void SetColours() {
+    const int* coeffs = sws_getCoefficients(
+        frame_->colorspace == AVCOL_SPC_BT709 ||
+                (frame_->colorspace == AVCOL_SPC_UNSPECIFIED && frame_->height > 576)
+            ? SWS_CS_ITU709
+            : SWS_CS_ITU601);
+    sws_setColorspaceDetails(sws_, coeffs, frame_->color_range == AVCOL_RANGE_JPEG, coeffs, 1, 0,
+                             1 << 16, 1 << 16);
   }
 
   AVFormatContext* fmt_ = nullptr;
@@ -189,9 +195,7 @@ struct Times {
   int64_t Target(int i) const {
     return av_rescale_q(int64_t{i} * rate.den, AVRational{1, rate.num}, tb) + start;
   }
-  int64_t Half() const {
-    return (int64_t{rate.den} * tb.den) / (int64_t{rate.num} * tb.num) / 2;
-  }
+  int64_t Half() const { return (int64_t{rate.den} * tb.den) / (int64_t{rate.num} * tb.num) / 2; }
 };
 
 int BenchFile(const std::string& path, const std::string& module_path, int requests,
@@ -241,9 +245,10 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
   host.Dispose(spec);
   std::printf("import: %.1f ms\n", import_s * 1000);
   std::fflush(stdout);
-  std::printf("playback, %d frames at %dx%d: module %.1f fps, plain loop (auto threads) %.1f fps,"
-              " ratio %.3f; plain single-threaded %.1f fps\n",
-              frames, kWidth, kHeight, module_fps, plain_fps, module_fps / plain_fps, plain1_fps);
+  std::printf(
+      "playback, %d frames at %dx%d: module %.1f fps, plain loop (auto threads) %.1f fps,"
+      " ratio %.3f; plain single-threaded %.1f fps\n",
+      frames, kWidth, kHeight, module_fps, plain_fps, module_fps / plain_fps, plain1_fps);
 
   // Random access on the same times.
   std::mt19937 rng(seed);
@@ -269,9 +274,10 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     }
   }
   const Stats m = Summarise(module_ms), p = Summarise(plain_ms);
-  std::printf("random access, %d requests (seed %u): module mean %.1f ms p95 %.1f ms;"
-              " plain seek-and-decode mean %.1f ms p95 %.1f ms; mean ratio %.3f\n",
-              requests, seed, m.mean_ms, m.p95_ms, p.mean_ms, p.p95_ms, m.mean_ms / p.mean_ms);
+  std::printf(
+      "random access, %d requests (seed %u): module mean %.1f ms p95 %.1f ms;"
+      " plain seek-and-decode mean %.1f ms p95 %.1f ms; mean ratio %.3f\n",
+      requests, seed, m.mean_ms, m.p95_ms, p.mean_ms, p.p95_ms, m.mean_ms / p.mean_ms);
   return 0;
 }
 

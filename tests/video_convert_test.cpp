@@ -38,8 +38,8 @@ FramePtr MakePicture(int width, int height, AVPixelFormat format) {
 }
 
 std::vector<uint8_t> Plain(const AVFrame& f, int width, int height) {
-  SwsPtr sws(sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format), width,
-                            height, AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));
+  SwsPtr sws(sws_getContext(f.width, f.height, static_cast<AVPixelFormat>(f.format), width, height,
+                            AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));
   const int* bt601 = sws_getCoefficients(SWS_CS_ITU601);
   sws_setColorspaceDetails(sws.get(), bt601, 0, bt601, 1, 0, 1 << 16, 1 << 16);
   const int stride = FFALIGN(width * 4, 64);
@@ -106,9 +106,9 @@ TEST(VideoConvert, RgbPicturesAndAChangingSource) {
   FootageOptions record{};
   standin::World world(50, 30);
   // The kept scaler follows the source from request to request.
-  for (const auto& [w, h, format] : {std::tuple{64, 48, AV_PIX_FMT_RGB24},
-                                     std::tuple{64, 48, AV_PIX_FMT_YUV420P},
-                                     std::tuple{80, 60, AV_PIX_FMT_YUV420P}}) {
+  for (const auto& [w, h, format] :
+       {std::tuple{64, 48, AV_PIX_FMT_RGB24}, std::tuple{64, 48, AV_PIX_FMT_YUV420P},
+        std::tuple{80, 60, AV_PIX_FMT_YUV420P}}) {
     const FramePtr picture = MakePicture(w, h, format);
     ASSERT_TRUE(ConvertFrameToWorld(record, *picture, *world.get()));
     EXPECT_TRUE(world.GuardsIntact());

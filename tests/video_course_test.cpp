@@ -222,11 +222,10 @@ TEST_F(Course, TimesThatNameNoInstantOrLieFarOut) {
     A_Time t;
     int picture;  // -1: black
   } const cases[] = {
-      {{1, 0}, -1},                 // zero scale
-      {{INT32_MAX, 1}, -1},         // far past the end
-      {{INT32_MIN, 1}, 0},          // before the start: the first picture
-      {{-1, 25}, 0},
-      {{INT32_MAX, UINT32_MAX}, count > 12 ? 12 : -1},  // about half a second
+      {{1, 0}, -1},          // zero scale
+      {{INT32_MAX, 1}, -1},  // far past the end
+      {{INT32_MIN, 1}, 0},   // before the start: the first picture
+      {{-1, 25}, 0},        {{INT32_MAX, UINT32_MAX}, count > 12 ? 12 : -1},  // about half a second
   };
   for (const Case& c : cases) {
     world_.ResetPattern();

@@ -3,12 +3,11 @@
 // (the first at or after T - h), whatever the order of requests, and the
 // frame buffer is never written outside its pixels.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <random>
 #include <string>
@@ -36,16 +35,16 @@ constexpr uint32_t kSeed = 20261207;
   if (!world.GuardsIntact()) return ::testing::AssertionFailure() << "wrote outside the buffer";
   const int expected = ref.ExpectedIndex(t);
   const std::vector<uint8_t> got = world.Pixels();
-  const std::vector<uint8_t>& want =
-      expected >= 0 ? ref.pictures[static_cast<size_t>(expected)].argb
-                    : zarn_test::OpaqueBlack(ref.width, ref.height);
+  const std::vector<uint8_t>& want = expected >= 0
+                                         ? ref.pictures[static_cast<size_t>(expected)].argb
+                                         : zarn_test::OpaqueBlack(ref.width, ref.height);
   if (got == want) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
          << "time " << t.value << "/" << t.scale << " (T=" << ref.Target(t)
          << "): expected picture " << expected << " (code "
-         << (expected >= 0 ? zarn_test::FrameNumberFromArgb(want.data(), ref.width, ref.height,
-                                                             ref.width * 4)
-                           : -1)
+         << (expected >= 0
+                 ? zarn_test::FrameNumberFromArgb(want.data(), ref.width, ref.height, ref.width * 4)
+                 : -1)
          << "), got code "
          << zarn_test::FrameNumberFromArgb(got.data(), ref.width, ref.height, ref.width * 4);
 }
@@ -54,13 +53,14 @@ struct Clip {
   const char* name;
 };
 void PrintTo(const Clip& clip, std::ostream* os) { *os << clip.name; }
-const Clip kClips[] = {{"h264_aac.mkv"}, {"h264_mp3.flv"}, {"h264_aac.flv"},
-                       {"hevc.mkv"},     {"vp9_opus.mkv"}, {"mpeg4.mkv"},
+const Clip kClips[] = {{"h264_aac.mkv"}, {"h264_mp3.flv"},    {"h264_aac.flv"},
+                       {"hevc.mkv"},     {"vp9_opus.mkv"},    {"mpeg4.mkv"},
                        {"silent.mkv"},   {"two_streams.mkv"}, {"truncated.mkv"}};
 
 std::string ClipName(const ::testing::TestParamInfo<Clip>& info) {
   std::string name = info.param.name;
-  std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+  std::replace_if(
+      name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
   return name;
 }
 
@@ -100,8 +100,8 @@ TEST_P(FrameExact, PlayingOrderThenPastTheEnd) {
   for (int i = 0; i < Count(); ++i) times.push_back(ref_.TimeOf(i));
   const A_Time last = ref_.TimeOf(Count() - 1);
   for (int k = 1; k <= 3; ++k) {  // crossing the end: then black
-    times.push_back(A_Time{static_cast<A_long>(last.value + k * ref_.FramePts() * ref_.tb_num),
-                           last.scale});
+    times.push_back(
+        A_Time{static_cast<A_long>(last.value + k * ref_.FramePts() * ref_.tb_num), last.scale});
   }
   Run(times);
 }
@@ -177,8 +177,8 @@ TEST(FrameBuffers, AnySizeAndRowLength) {
   struct Size {
     int width, height, extra_rowbytes;
   } const sizes[] = {
-      {320, 240, 0},  {160, 120, 0},  {643, 481, 0},   {321, 239, 0},
-      {320, 240, 36}, {100, 75, 12},  {1, 1, 0},       {17, 3, 4},
+      {320, 240, 0},  {160, 120, 0}, {643, 481, 0}, {321, 239, 0},
+      {320, 240, 36}, {100, 75, 12}, {1, 1, 0},     {17, 3, 4},
   };
   PluginSession s;
   ASSERT_TRUE(s.ready()) << s.error;
@@ -196,7 +196,8 @@ TEST(FrameBuffers, AnySizeAndRowLength) {
     std::uniform_int_distribution<int> frame(0, static_cast<int>(ref.pictures.size()) - 1);
     const int first = frame(rng);
     // A new picture, the same one again (reuse at another size), a later one.
-    for (const int i : {first, first, std::min(first + 2, static_cast<int>(ref.pictures.size()) - 1)}) {
+    for (const int i :
+         {first, first, std::min(first + 2, static_cast<int>(ref.pictures.size()) - 1)}) {
       ASSERT_TRUE(Delivers(s, spec, ref, ref.TimeOf(i), world));
     }
   }

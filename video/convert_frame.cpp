@@ -28,12 +28,11 @@ void ApplyColour(SwsContext* scaler, const AVFrame& picture) {
   if (sws_getColorspaceDetails(scaler, &inv_table, &src_range, &table, &dst_range, &brightness,
                                &contrast, &saturation) >= 0 &&
       inv_table != nullptr && std::memcmp(inv_table, wanted, 4 * sizeof(int)) == 0 &&
-      src_range == colour.full_range && dst_range == 1 && brightness == 0 &&
-      contrast == 1 << 16 && saturation == 1 << 16) {
+      src_range == colour.full_range && dst_range == 1 && brightness == 0 && contrast == 1 << 16 &&
+      saturation == 1 << 16) {
     return;  // the kept scaler already converts this way
   }
-  (void)sws_setColorspaceDetails(scaler, wanted, colour.full_range, wanted, 1, 0, 1 << 16,
-                                 1 << 16);
+  (void)sws_setColorspaceDetails(scaler, wanted, colour.full_range, wanted, 1, 0, 1 << 16, 1 << 16);
 }
 
 // The scratch row stride for a destination width, and makes sure the
@@ -70,9 +69,8 @@ bool ConvertFrameToWorld(FootageOptions& record, const AVFrame& picture, PF_Effe
   if (!PictureUsable(picture) || world.rowbytes < int64_t{width} * 4) return false;
 
   record.sws_ctx = sws_getCachedContext(record.sws_ctx, picture.width, picture.height,
-                                        static_cast<AVPixelFormat>(picture.format), width,
-                                        height, AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr,
-                                        nullptr);
+                                        static_cast<AVPixelFormat>(picture.format), width, height,
+                                        AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr);
   if (record.sws_ctx == nullptr) return false;
   ApplyColour(record.sws_ctx, picture);
 

@@ -101,8 +101,7 @@ bool SeekAndDecode(FootageOptions& record, int64_t target, int64_t low, int64_t 
   }
 }
 
-bool ReadForward(FootageOptions& record, int64_t last, int64_t low, int64_t per,
-                 AVPacket* packet) {
+bool ReadForward(FootageOptions& record, int64_t last, int64_t low, int64_t per, AVPacket* packet) {
   SearchState search;
   search.low = low;
   search.per = per;
@@ -155,16 +154,15 @@ bool FindPicture(FootageOptions& record, const A_Time& tr) {
   if (!packet) throw std::bad_alloc();
   const bool forward =
       course != Course::kSeek &&
-      (last == -1 ||
-       (record.video_picture_held && PictureTimestamp(*record.video_frame) < low));
+      (last == -1 || (record.video_picture_held && PictureTimestamp(*record.video_frame) < low));
   const bool found = forward ? ReadForward(record, last, low, per, packet.get())
                              : SeekAndDecode(record, *target, low, per, packet.get());
   record.last_video_pts = *target;
   return found;
 }
 
-A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec,
-                const AEIO_DrawSparseFramePB* params, PF_EffectWorld* world) {
+A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSparseFramePB* params,
+                PF_EffectWorld* world) {
   SuiteCache suites(BasicSuiteOf(basic_data));
   void* options = nullptr;
   if (const A_Err err = suites.IOInSuite()->AEGP_GetInSpecOptionsHandle(spec, &options);

@@ -80,7 +80,8 @@ SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacke
         ts = search.next_ts;
         picture->pts = ts;  // kept with the picture, should it be held
       }
-      TraceLine() << "frame_pkt=" << ts << ";pict_type=" << static_cast<int32_t>(picture->pict_type);
+      TraceLine() << "frame_pkt=" << ts
+                  << ";pict_type=" << static_cast<int32_t>(picture->pict_type);
       if (ts == AV_NOPTS_VALUE) continue;  // cannot be placed in time
       search.next_ts = ts + search.per;
       search.earliest = std::min(search.earliest, ts);

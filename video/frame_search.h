@@ -28,10 +28,10 @@ struct SearchState {
 };
 
 enum class SearchEnd {
-  kFound,       // video_frame holds the first picture at or after the window's edge
-  kNone,        // the input ended before such a picture
-  kSeekEarlier, // after a seek: the first picture was inside the window already, or
-                // none came at all, so an earlier picture may be missed
+  kFound,        // video_frame holds the first picture at or after the window's edge
+  kNone,         // the input ended before such a picture
+  kSeekEarlier,  // after a seek: the first picture was inside the window already, or
+                 // none came at all, so an earlier picture may be missed
 };
 
 // Receives pending pictures first, then reads and decodes packets of the

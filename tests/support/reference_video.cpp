@@ -27,24 +27,32 @@ using Own = std::unique_ptr<T, Closer>;
 int Matrix(const AVFrame& f, ReferenceColour colour) {
   if (colour == ReferenceColour::kForceBt601) return SWS_CS_ITU601;
   switch (f.colorspace) {
-    case AVCOL_SPC_BT709: return SWS_CS_ITU709;
-    case AVCOL_SPC_BT470BG: case AVCOL_SPC_SMPTE170M: return SWS_CS_ITU601;
-    case AVCOL_SPC_SMPTE240M: return SWS_CS_SMPTE240M;
-    case AVCOL_SPC_FCC: return SWS_CS_FCC;
-    case AVCOL_SPC_BT2020_NCL: case AVCOL_SPC_BT2020_CL: return SWS_CS_BT2020;
-    default: return f.height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
+    case AVCOL_SPC_BT709:
+      return SWS_CS_ITU709;
+    case AVCOL_SPC_BT470BG:
+    case AVCOL_SPC_SMPTE170M:
+      return SWS_CS_ITU601;
+    case AVCOL_SPC_SMPTE240M:
+      return SWS_CS_SMPTE240M;
+    case AVCOL_SPC_FCC:
+      return SWS_CS_FCC;
+    case AVCOL_SPC_BT2020_NCL:
+    case AVCOL_SPC_BT2020_CL:
+      return SWS_CS_BT2020;
+    default:
+      return f.height > 576 ? SWS_CS_ITU709 : SWS_CS_ITU601;
   }
 }
 
 bool FullRange(const AVFrame& f) {
   const auto fmt = static_cast<AVPixelFormat>(f.format);
   return f.color_range == AVCOL_RANGE_JPEG || fmt == AV_PIX_FMT_YUVJ420P ||
-         fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P ||
-         fmt == AV_PIX_FMT_YUVJ440P || fmt == AV_PIX_FMT_YUVJ411P;
+         fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P || fmt == AV_PIX_FMT_YUVJ440P ||
+         fmt == AV_PIX_FMT_YUVJ411P;
 }
 
-bool Convert(const AVFrame& f, int width, int height, ReferenceColour colour,
-             Own<SwsContext>& sws, std::vector<uint8_t>* out) {
+bool Convert(const AVFrame& f, int width, int height, ReferenceColour colour, Own<SwsContext>& sws,
+             std::vector<uint8_t>* out) {
   sws.reset(sws_getCachedContext(sws.release(), f.width, f.height,
                                  static_cast<AVPixelFormat>(f.format), width, height,
                                  AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));

@@ -14,7 +14,7 @@
 namespace zarn_test {
 
 struct ReferencePicture {
-  int64_t ts;  // pts, else the best-effort timestamp, else one frame after the last
+  int64_t ts;                 // pts, else the best-effort timestamp, else one frame after the last
   std::vector<uint8_t> argb;  // width * 4 bytes per row, top row first
 };
 
@@ -24,7 +24,7 @@ struct ReferenceVideo {
   int width = 0, height = 0;  // the converted size
   int tb_num = 0, tb_den = 1;
   int rate_num = 0, rate_den = 1;
-  int64_t start_time = 0;                 // 0 when the stream has none
+  int64_t start_time = 0;                  // 0 when the stream has none
   std::vector<ReferencePicture> pictures;  // in display (output) order
 
   // One frame and half a frame in time-base units.

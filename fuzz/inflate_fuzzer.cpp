@@ -47,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   AEIO_InSpecH spec = host.NewInSpec();
   const A_Err err = host.Inflate(spec, block);
   // 0, 2 (the media did not open), 3 (not a block), 4 (no memory).
-  Require(err == A_Err_NONE || err == A_Err_STRUCT || err == A_Err_PARAMETER ||
-              err == A_Err_ALLOC,
+  Require(err == A_Err_NONE || err == A_Err_STRUCT || err == A_Err_PARAMETER || err == A_Err_ALLOC,
           "inflate result", err);
   Require(host.HandleBytes(block) == std::vector<uint8_t>(data, data + size),
           "inflate changed the host's block");

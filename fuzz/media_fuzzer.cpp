@@ -40,8 +40,8 @@ void DrawFrames(standin::Host& host, AEIO_InSpecH spec) {
                     : 100;
   // In order, back, far ahead, past the end and a zero scale: each course of
   // the frame search (reuse, read forward, seek) runs.
-  const A_Time times[] = {{0, 100}, {4, 100}, {hundredths / 2, 100}, {1, 100},
-                          {hundredths + 50, 100}, {7, 0}};
+  const A_Time times[] = {
+      {0, 100}, {4, 100}, {hundredths / 2, 100}, {1, 100}, {hundredths + 50, 100}, {7, 0}};
   const std::vector<Size> sizes = FrameSizes(told);
   size_t i = 0;
   for (const A_Time& time : times) {
@@ -69,8 +69,8 @@ void GetSounds(standin::Host& host, AEIO_InSpecH spec) {
   const Request requests[] = {{0, 100, 1000}, {50, 100, 333}, {-20, 100, 100}, {1, 0, 5}};
   for (const Request& r : requests) {
     std::vector<float> buffer(kGuard + r.samples * 2 + kGuard, kGuardValue);
-    const A_Err err = host.GetSound(spec, A_Time{r.value, r.scale}, 0, r.samples,
-                                    buffer.data() + kGuard);
+    const A_Err err =
+        host.GetSound(spec, A_Time{r.value, r.scale}, 0, r.samples, buffer.data() + kGuard);
     Require(err == A_Err_NONE || err == A_Err_ALLOC, "get sound failed", err);
     for (size_t g = 0; g < kGuard; ++g) {
       Require(buffer[g] == kGuardValue && buffer[buffer.size() - 1 - g] == kGuardValue,

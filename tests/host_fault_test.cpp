@@ -91,21 +91,33 @@ const Scenario kScenarios[] = {
        return f.s.host.GetInfo(f.spec, &verbiage);
      }},
     {"draw_picture", "h264_aac.mkv", [](Fixture& f) { Import(f, "h264_aac.mkv"); },
-     [](Fixture& f) { return Draw(f, A_Time{3, 25}); }},
+     [](Fixture& f) {
+       return Draw(f, A_Time{3, 25});
+     }},
     {"draw_after_seek", "h264_aac.mkv",
      [](Fixture& f) {
        Import(f, "h264_aac.mkv");
        ASSERT_EQ(Draw(f, A_Time{60, 25}), A_Err_NONE);
      },
-     [](Fixture& f) { return Draw(f, A_Time{2, 25}); }},
+     [](Fixture& f) {
+       return Draw(f, A_Time{2, 25});
+     }},
     {"draw_black_past_end", "h264_aac.mkv", [](Fixture& f) { Import(f, "h264_aac.mkv"); },
-     [](Fixture& f) { return Draw(f, A_Time{100, 1}); }},
+     [](Fixture& f) {
+       return Draw(f, A_Time{100, 1});
+     }},
     {"draw_without_video", "flac_44k.mkv", [](Fixture& f) { Import(f, "flac_44k.mkv"); },
-     [](Fixture& f) { return Draw(f, A_Time{0, 1}); }},
+     [](Fixture& f) {
+       return Draw(f, A_Time{0, 1});
+     }},
     {"sound", "h264_aac.mkv", [](Fixture& f) { Import(f, "h264_aac.mkv"); },
-     [](Fixture& f) { return Sound(f, A_Time{1, 2}, 4800); }},
+     [](Fixture& f) {
+       return Sound(f, A_Time{1, 2}, 4800);
+     }},
     {"sound_without_audio", "silent.mkv", [](Fixture& f) { Import(f, "silent.mkv"); },
-     [](Fixture& f) { return Sound(f, A_Time{0, 1}, 480); }},
+     [](Fixture& f) {
+       return Sound(f, A_Time{0, 1}, 480);
+     }},
     {"flatten", "h264_aac.mkv", [](Fixture& f) { Import(f, "h264_aac.mkv"); },
      [](Fixture& f) { return f.s.host.Flatten(f.spec, &f.flat); }},
     {"inflate", "h264_aac.mkv",
@@ -182,16 +194,26 @@ struct Counted {
   std::vector<std::pair<std::string, int32_t>> suites;  // acquired, in order
 };
 
-const Op kOps[] = {Op::AcquireSuite,           Op::ReleaseSuite,
-                   Op::AnsiStrcpy,             Op::NewMemHandle,
-                   Op::FreeMemHandle,          Op::LockMemHandle,
-                   Op::UnlockMemHandle,        Op::GetInSpecOptionsHandle,
-                   Op::SetInSpecOptionsHandle, Op::SetInSpecSize,
-                   Op::SetInSpecDuration,      Op::SetInSpecDepth,
-                   Op::SetInSpecDimensions,    Op::SetInSpecNativeFPS,
-                   Op::SetInSpecAlphaLabel,    Op::SetInSpecInterlaceLabel,
-                   Op::SetInSpecSoundRate,     Op::SetInSpecSoundEncoding,
-                   Op::SetInSpecSoundSampleSize, Op::SetInSpecSoundChannels,
+const Op kOps[] = {Op::AcquireSuite,
+                   Op::ReleaseSuite,
+                   Op::AnsiStrcpy,
+                   Op::NewMemHandle,
+                   Op::FreeMemHandle,
+                   Op::LockMemHandle,
+                   Op::UnlockMemHandle,
+                   Op::GetInSpecOptionsHandle,
+                   Op::SetInSpecOptionsHandle,
+                   Op::SetInSpecSize,
+                   Op::SetInSpecDuration,
+                   Op::SetInSpecDepth,
+                   Op::SetInSpecDimensions,
+                   Op::SetInSpecNativeFPS,
+                   Op::SetInSpecAlphaLabel,
+                   Op::SetInSpecInterlaceLabel,
+                   Op::SetInSpecSoundRate,
+                   Op::SetInSpecSoundEncoding,
+                   Op::SetInSpecSoundSampleSize,
+                   Op::SetInSpecSoundChannels,
                    Op::Fill};
 
 // The suite names as the host logs them: "<name> <version>".
@@ -229,7 +251,9 @@ std::vector<Fault> FaultsFor(const Counted& counted) {
       fault.what = std::string(standin::OpName(op)) + " #" + std::to_string(n) + " fails";
       fault.inject = [op, n](standin::Host& host) { host.FailNthCall(op, n, kHostError); };
       switch (op) {
-        case Op::AcquireSuite: fault.expected = kSuiteMissing; break;
+        case Op::AcquireSuite:
+          fault.expected = kSuiteMissing;
+          break;
         // Their results are not looked at: a release cannot be undone, the
         // black fill is best effort, and the information lines are fixed
         // texts the host shows as it can.
@@ -238,13 +262,16 @@ std::vector<Fault> FaultsFor(const Counted& counted) {
           fault.host_keeps_suite = true;
           break;
         case Op::Fill:
-        case Op::AnsiStrcpy: fault.expected = counted.result; break;
+        case Op::AnsiStrcpy:
+          fault.expected = counted.result;
+          break;
         case Op::UnlockMemHandle:
         case Op::FreeMemHandle:
           fault.expected = kHostError;
           fault.host_keeps_handle = true;
           break;
-        default: fault.expected = kHostError;
+        default:
+          fault.expected = kHostError;
       }
       faults.push_back(fault);
     }

@@ -49,7 +49,8 @@ std::vector<uint8_t> ReadBytes(const fs::path& path) {
 
 void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 // Media made here with the ffmpeg command, cached beside the test media so a
@@ -61,8 +62,8 @@ std::string GeneratedClip(const std::string& name, const std::string& ffmpeg_arg
   if (fs::exists(path)) return path.string();
   fs::create_directories(dir);
   const fs::path temp = dir / (std::to_string(getpid()) + "-" + name);
-  const std::string command = "ffmpeg -nostdin -y -loglevel error -threads 1 " + ffmpeg_args +
-                              " '" + temp.string() + "'";
+  const std::string command =
+      "ffmpeg -nostdin -y -loglevel error -threads 1 " + ffmpeg_args + " '" + temp.string() + "'";
   if (std::system(command.c_str()) != 0) return {};
   fs::rename(temp, path);
   return path.string();
@@ -78,8 +79,8 @@ struct FrameAsk {
 };
 
 // In order, back, ahead, past the end, before the start, and a zero scale.
-const FrameAsk kFrameAsks[] = {{0, 100, 0, 0},    {4, 100, 50, 30},  {100, 100, 0, 0},
-                               {1, 100, 641, 17}, {250, 100, 0, 0},  {9000, 100, 32, 24},
+const FrameAsk kFrameAsks[] = {{0, 100, 0, 0},    {4, 100, 50, 30},    {100, 100, 0, 0},
+                               {1, 100, 641, 17}, {250, 100, 0, 0},    {9000, 100, 32, 24},
                                {-7, 100, 0, 0},   {1001, 30000, 3, 2}, {5, 0, 8, 8}};
 
 struct SoundAsk {
@@ -110,9 +111,9 @@ void SoundChecked(PluginSession& s, AEIO_InSpecH spec, const SoundAsk& ask) {
   const float unwritten = std::numeric_limits<float>::quiet_NaN();
   std::vector<float> buffer(kGuard + ask.samples * 2 + kGuard, guard);
   std::fill(buffer.begin() + kGuard, buffer.end() - kGuard, unwritten);
-  EXPECT_EQ(s.host.GetSound(spec, A_Time{ask.value, ask.scale}, 0, ask.samples,
-                            buffer.data() + kGuard),
-            A_Err_NONE)
+  EXPECT_EQ(
+      s.host.GetSound(spec, A_Time{ask.value, ask.scale}, 0, ask.samples, buffer.data() + kGuard),
+      A_Err_NONE)
       << "at " << ask.value << "/" << ask.scale;
   size_t bad_guard = 0, bad_sample = 0;
   for (size_t i = 0; i < buffer.size(); ++i) {
@@ -215,7 +216,8 @@ void FlipBits(std::vector<uint8_t>& bytes, unsigned seed, int count, double from
   const size_t lo = static_cast<size_t>(from * static_cast<double>(bytes.size()));
   const size_t hi = std::max(lo + 1, static_cast<size_t>(to * static_cast<double>(bytes.size())));
   std::uniform_int_distribution<size_t> offset(lo, std::min(hi, bytes.size()) - 1);
-  for (int i = 0; i < count; ++i) bytes[offset(random)] ^= static_cast<uint8_t>(1u << (random() % 8));
+  for (int i = 0; i < count; ++i)
+    bytes[offset(random)] ^= static_cast<uint8_t>(1u << (random() % 8));
 }
 
 const Damage kDamages[] = {
@@ -248,26 +250,31 @@ TEST_P(DamagedClip, EveryDamageIsAnsweredSafely) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Formats, DamagedClip,
-    ::testing::Values("h264_aac.mkv", "h264_mp3.flv", "h264_aac.flv", "hevc.mkv", "vp9_opus.mkv",
-                      "mpeg4.mkv", "mjpeg_full.mkv", "two_streams.mkv", "pcm_s16_48k.mkv",
-                      "flac_44k.mkv", "aac_48k.mkv", "mp3_44k.mkv", "ac3_51.mkv", "opus_48k.mkv",
-                      "vorbis_44k.mkv", "aac_44k.flv", "mp3_22k.flv", "no_duration.mkv"),
-    [](const auto& info) {
-      std::string name = info.param;
-      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-      return name;
-    });
+INSTANTIATE_TEST_SUITE_P(Formats, DamagedClip,
+                         ::testing::Values("h264_aac.mkv", "h264_mp3.flv", "h264_aac.flv",
+                                           "hevc.mkv", "vp9_opus.mkv", "mpeg4.mkv",
+                                           "mjpeg_full.mkv", "two_streams.mkv", "pcm_s16_48k.mkv",
+                                           "flac_44k.mkv", "aac_48k.mkv", "mp3_44k.mkv",
+                                           "ac3_51.mkv", "opus_48k.mkv", "vorbis_44k.mkv",
+                                           "aac_44k.flv", "mp3_22k.flv", "no_duration.mkv"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           for (char& c : name)
+                             c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           return name;
+                         });
 
 // ---- files that are not media at all
 
 TEST(HostileFiles, NonMediaIsRefusedWithTwoAndLeavesNothing) {
   TempCwd cwd;
   fs::create_directories(cwd.dir() / "a folder.mkv");
-  const std::string cases[] = {MediaPath("empty.mkv"), MediaPath("not_media.mkv"),
-                               MediaPath("header_cut.mkv"), (cwd.dir() / "a folder.mkv").string(),
-                               (cwd.dir() / "no such file.mkv").string(), "/dev/null"};
+  const std::string cases[] = {MediaPath("empty.mkv"),
+                               MediaPath("not_media.mkv"),
+                               MediaPath("header_cut.mkv"),
+                               (cwd.dir() / "a folder.mkv").string(),
+                               (cwd.dir() / "no such file.mkv").string(),
+                               "/dev/null"};
   for (const std::string& path : cases) {
     SCOPED_TRACE(path);
     EXPECT_EQ(ImportAndExercise(path), A_Err_STRUCT);
@@ -325,10 +332,22 @@ struct Patch {
 };
 
 const Patch kPatches[] = {
-    {"frame_rate_0_0", [](FootageOptions& r) { r.video_stream->r_frame_rate = {0, 0}; }},
-    {"frame_rate_1_0", [](FootageOptions& r) { r.video_stream->r_frame_rate = {1, 0}; }},
-    {"frame_rate_negative", [](FootageOptions& r) { r.video_stream->r_frame_rate = {-25, 1}; }},
-    {"frame_rate_tiny", [](FootageOptions& r) { r.video_stream->r_frame_rate = {1, 0x7fffffff}; }},
+    {"frame_rate_0_0",
+     [](FootageOptions& r) {
+       r.video_stream->r_frame_rate = {0, 0};
+     }},
+    {"frame_rate_1_0",
+     [](FootageOptions& r) {
+       r.video_stream->r_frame_rate = {1, 0};
+     }},
+    {"frame_rate_negative",
+     [](FootageOptions& r) {
+       r.video_stream->r_frame_rate = {-25, 1};
+     }},
+    {"frame_rate_tiny",
+     [](FootageOptions& r) {
+       r.video_stream->r_frame_rate = {1, 0x7fffffff};
+     }},
     {"start_time_unset",
      [](FootageOptions& r) {
        r.video_stream->start_time = AV_NOPTS_VALUE;
@@ -431,10 +450,9 @@ TEST(HostileStreams, PictureSizeChangesMidStream) {
     SCOPED_TRACE(tag);
     std::string parts;
     for (const char* size : {first, second}) {
-      const std::string part = GeneratedClip(
-          std::string("part_") + size + ".ts",
-          std::string("-f lavfi -i testsrc2=s=") + size +
-              ":d=0.4:r=25 -c:v libx264 -bf 0 -g 5 -f mpegts");
+      const std::string part = GeneratedClip(std::string("part_") + size + ".ts",
+                                             std::string("-f lavfi -i testsrc2=s=") + size +
+                                                 ":d=0.4:r=25 -c:v libx264 -bf 0 -g 5 -f mpegts");
       ASSERT_FALSE(part.empty());
       parts += (parts.empty() ? "" : "|") + part;
     }
@@ -514,8 +532,10 @@ TEST(HostileBlocks, GarbageBlocksNeverHarmTheHost) {
     std::vector<uint8_t> bytes;
   };
   const std::vector<Case> cases = {
-      {"random_seed1", RandomBlock(1, 1024)}, {"random_seed2", RandomBlock(2, 1024)},
-      {"random_seed3", RandomBlock(3, 1024)}, {"random_seed4", RandomBlock(4, 1024)},
+      {"random_seed1", RandomBlock(1, 1024)},
+      {"random_seed2", RandomBlock(2, 1024)},
+      {"random_seed3", RandomBlock(3, 1024)},
+      {"random_seed4", RandomBlock(4, 1024)},
       {"no_zero", std::vector<uint8_t>(1024, 'a')},
       {"empty_path", Block("")},
       {"folder", Block("folder")},

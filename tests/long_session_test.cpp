@@ -68,7 +68,8 @@ void RandomRequest(PluginSession& s, Item& item, std::mt19937& random, int& next
   const int kind = static_cast<int>(random() % 10);
   if (kind < 6) {
     const int frame = kind < 3 ? next_frame++ % 75 : static_cast<int>(random() % 90);
-    static const std::pair<A_long, A_long> kSizes[] = {{320, 240}, {160, 120}, {641, 479}, {97, 33}};
+    static const std::pair<A_long, A_long> kSizes[] = {
+        {320, 240}, {160, 120}, {641, 479}, {97, 33}};
     const auto [w, h] = kSizes[random() % 4];
     standin::World world(w, h);
     ASSERT_EQ(s.host.DrawFrame(item.spec, A_Time{frame, 25}, world), A_Err_NONE);
@@ -76,8 +77,7 @@ void RandomRequest(PluginSession& s, Item& item, std::mt19937& random, int& next
     const A_u_long samples = 1 + random() % 9600;
     std::vector<float> sound(samples * 2);
     const A_long start = static_cast<A_long>(random() % 350);
-    ASSERT_EQ(s.host.GetSound(item.spec, A_Time{start, 100}, 0, samples, sound.data()),
-              A_Err_NONE);
+    ASSERT_EQ(s.host.GetSound(item.spec, A_Time{start, 100}, 0, samples, sound.data()), A_Err_NONE);
   }
 }
 
@@ -93,7 +93,7 @@ void Reimport(PluginSession& s, Item& item) {
 // `requests` random requests over the items; every `cycle` requests one item
 // is disposed and imported again.
 void RunRequests(PluginSession& s, std::vector<Item>& items, std::mt19937& random, int requests,
-         int cycle) {
+                 int cycle) {
   int next_frame = 0;
   for (int i = 0; i < requests; ++i) {
     Item& item = items[random() % items.size()];
@@ -107,7 +107,7 @@ TEST(LongSession, MemoryStaysFlatOverThousandsOfRequests) {
   zarn_test::TempCwd cwd(false);  // no trace log: its file would grow
   PluginSession s;
   ASSERT_TRUE(s.ready()) << s.error;
-  std::vector<Item> items = {{"h264_aac.mkv"}, {"h264_mp3.flv"}, {"vp9_opus.mkv"},
+  std::vector<Item> items = {{"h264_aac.mkv"}, {"h264_mp3.flv"},   {"vp9_opus.mkv"},
                              {"mpeg4.mkv"},    {"vorbis_44k.mkv"}, {"hevc.mkv"}};
   for (Item& item : items) Reimport(s, item);
   std::mt19937 random(20261208);
@@ -174,10 +174,9 @@ TEST(LongSession, ResidentMemoryPerFootageItem) {
     A_long width, height;
     double bound_mib;
   };
-  const std::string bench_clip =
-      (std::filesystem::path(zarn_test::MediaDir()).parent_path() / "bench-media" /
-       "h264_1080p.mkv")
-          .string();
+  const std::string bench_clip = (std::filesystem::path(zarn_test::MediaDir()).parent_path() /
+                                  "bench-media" / "h264_1080p.mkv")
+                                     .string();
   std::vector<Case> cases = {{zarn_test::MediaPath("h264_aac.mkv"), 12, 320, 240, 40},
                              {zarn_test::MediaPath("vp9_opus.mkv"), 12, 320, 240, 40}};
   if (std::filesystem::exists(bench_clip)) {

@@ -1,6 +1,6 @@
-// Footage items share nothing but the trace log, so the host may draw
-// several items on their own threads at once. Each thread must still get its own item's
-// exact frames and sound, and the host must see nothing amiss.
+// Footage items share nothing but the trace log, so the host may draw several
+// items on their own threads at once. Each thread must still get its own
+// item's exact frames and sound, and the host must see nothing amiss.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <memory>
 #include <random>
 #include <string>
@@ -88,27 +89,15 @@ class PlainReader {
   int threads() const { return dec_->thread_count; }
 
   // Next picture in display order, converted; false at the end.
-  bool Next() {
-    for (;;) {
-      const int ret = avcodec_receive_frame(dec_, frame_);
-      if (ret >= 0) {
-        Convert();
-        return true;
-      }
-      if (ret == AVERROR_EOF) return false;
-      if (ret != AVERROR(EAGAIN)) continue;
-      if (av_read_frame(fmt_, packet_) < 0) {
-        avcodec_send_packet(dec_, nullptr);
-        continue;
-      }
-      if (packet_->stream_index == index_) avcodec_send_packet(dec_, packet_);
-      av_packet_unref(packet_);
-    }
-  }
+  bool Next() { return DecodeTo(std::numeric_limits<int64_t>::min()); }
   // Seek back to `target` and decode to the first picture at or after `low`.
   bool SeekTo(int64_t target, int64_t low) {
     avcodec_flush_buffers(dec_);
     av_seek_frame(fmt_, index_, target, AVSEEK_FLAG_BACKWARD);
+    return DecodeTo(low);
+  }
+  // Decodes on to the first picture whose timestamp is at least `low`.
+  bool DecodeTo(int64_t low) {
     for (;;) {
       const int ret = avcodec_receive_frame(dec_, frame_);
       if (ret >= 0) {

@@ -21,4 +21,4 @@ fi
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq
-apt-get install -y -qq "${missing[@]}"
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -11,6 +11,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -56,6 +57,9 @@ struct Scenario {
   std::function<void(Fixture&)> prepare;  // runs without faults
   std::function<A_Err(Fixture&)> run;     // the callback under faults
 };
+
+// Test names and failures show the scenario's name, not its bytes.
+void PrintTo(const Scenario& scenario, std::ostream* os) { *os << scenario.name; }
 
 void Import(Fixture& f, const char* clip) {
   A_Err err = -1;

@@ -8,6 +8,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -246,7 +247,8 @@ TEST_P(DamagedClip, EveryDamageIsAnsweredSafely) {
     damage.apply(bytes);
     const fs::path path = cwd.dir() / (std::string(damage.name) + ext);
     WriteBytes(path, bytes);
-    ImportAndExercise(path.string());
+    const A_Err err = ImportAndExercise(path.string());
+    std::printf("%-16s %-24s import %d\n", GetParam(), damage.name, err);
   }
 }
 

@@ -52,6 +52,7 @@ windows:
 	JOBS=$(JOBS) scripts/windows/build.sh $(WIN_BUILD)
 
 test-windows: windows
+	scripts/windows/wine-run $(CURDIR)/$(WIN_BUILD)/wineprefix cmd /c exit  # make the Wine prefix once, up front
 	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 clean:

@@ -16,6 +16,7 @@
 #include "tests/support/reference_audio.h"
 #include "tests/support/reference_video.h"
 #include "tests/support/temp_cwd.h"
+#include "tests/support/probe.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -429,6 +430,7 @@ namespace {
 
 // A file whose timestamps jump: half a second of silence belongs there.
 TEST(SoundEdges, SilenceForAGapInTheFile) {
+  ZARN_REQUIRE_FFMPEG_COMMAND();
   const std::string path = zarn_test::MediaDir() + "/audio_gap_pcm.mkv";
   // 1 s of sweep, then the rest of it half a second later (frames from the
   // one that starts after 1 s on are shifted); made once per build tree.

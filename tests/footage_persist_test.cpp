@@ -65,9 +65,13 @@ class UnusualName {
  public:
   UnusualName() {
     dir_ = zarn_test::MakeTempDir("zarn-footage-");
-    path_ =
-        (dir_ / "clip \xC3\xA9t\xC3\xA9 \xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x8E\x9E.mkv").string();
-    std::filesystem::copy_file(MediaPath("silent.mkv"), path_);
+    // Built from UTF-8 explicitly: a plain narrow string is the ANSI code
+    // page to the Windows runtime.
+    const std::filesystem::path file =
+        dir_ / std::filesystem::path(u8"clip \u00e9t\u00e9 \u65e5\u672c \U0001F39E.mkv");
+    std::filesystem::copy_file(MediaPath("silent.mkv"), file);
+    const std::u8string utf8 = file.u8string();
+    path_.assign(utf8.begin(), utf8.end());
   }
   ~UnusualName() {
     std::error_code ignored;

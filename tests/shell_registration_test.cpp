@@ -250,6 +250,11 @@ TEST_F(RegistrationTest, EveryFailureStopsTheSequence) {
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
+    // A fresh load per case: unloading closes the log, which Windows will not
+    // delete while it is open.
+    module_.reset();
+    module_ = LoadModule();
+    ASSERT_NE(module_, nullptr);
     std::filesystem::remove(cwd_.LogPath());
     Host host;
     c.arrange(host);
@@ -326,6 +331,9 @@ TEST(RegisteredId, IsTheOneTheHostWroteAndOnlyOnSuccess) {
 }
 
 TEST(ModuleExports, OnlyTheEntryPoint) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the Windows module's exports are read by windows_module_test";
+#endif
   const std::string command = "nm -D --defined-only '" + zarn_test::ModulePath() + "' 2>&1";
   std::FILE* pipe = popen(command.c_str(), "r");
   ASSERT_NE(pipe, nullptr);

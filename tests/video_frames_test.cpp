@@ -17,6 +17,7 @@
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/reference_video.h"
+#include "tests/support/probe.h"
 
 namespace {
 
@@ -150,6 +151,7 @@ TEST(FrameEdges, EveryIntervalEdgeForwardAndBack) {
 // A raw stream carries no timestamps at all: its pictures are counted one
 // frame apart from the start, and requests out of order decode from there.
 TEST(FrameEdges, StreamWithoutTimestamps) {
+  ZARN_REQUIRE_FFMPEG_COMMAND();
   const std::string dir = ::testing::TempDir();
   const std::string raw = dir + "/zarn_raw_" + std::to_string(getpid()) + ".h264";
   const std::string command = "ffmpeg -nostdin -y -loglevel error -i '" +

@@ -9,12 +9,14 @@
 
 #include <gtest/gtest.h>
 
-// ffprobe is a program of the Linux build machine: tests that read it skip
+// ffprobe and ffmpeg are programs of the Linux build machine: tests that run them skip
 // in the Windows build, which runs under Wine.
 #ifdef _WIN32
 #define ZARN_REQUIRE_FFPROBE() GTEST_SKIP() << "needs the ffprobe command"
+#define ZARN_REQUIRE_FFMPEG_COMMAND() GTEST_SKIP() << "needs the ffmpeg command"
 #else
 #define ZARN_REQUIRE_FFPROBE() static_cast<void>(0)
+#define ZARN_REQUIRE_FFMPEG_COMMAND() static_cast<void>(0)
 #endif
 
 namespace zarn_test {

@@ -15,7 +15,8 @@ constexpr bool PathFitsBlock(size_t length) { return length < kFlattenedBlockSiz
 // The caller has checked PathFitsBlock.
 void WritePathToBlock(char* block, std::string_view path);
 
-// The path a block holds: its bytes up to the first 0. None when the block
-// has no 0 at all (not a block this plug-in wrote: a path cut at the block's
-// end could name a different file).
-std::optional<std::string_view> PathInBlock(const char* block);
+// The path a block of `size` bytes holds: its bytes up to the first 0, read no
+// further than min(size, 1024). None when there is no 0 there (not a block
+// this plug-in wrote: a path cut at the block's end could name a different
+// file).
+std::optional<std::string_view> PathInBlock(const char* block, size_t size);

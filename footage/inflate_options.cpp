@@ -21,11 +21,14 @@ A_Err Inflate(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle flat) {
   if (flat == nullptr) return A_Err_NONE;
 
   const AEGP_MemorySuite1& memory = *suites.MemorySuite();
+  // A damaged project may hold a shorter block: never read past its end.
+  AEGP_MemSize block_size = 0;
+  A_Err err = memory.AEGP_GetMemHandleSize(flat, &block_size);
   LockedHandle block_lock(&memory, flat);
-  A_Err err = block_lock.Lock();
+  if (err == A_Err_NONE) err = block_lock.Lock();
   std::string path;
   if (err == A_Err_NONE) {
-    const auto stored = PathInBlock(static_cast<const char*>(block_lock.data()));
+    const auto stored = PathInBlock(static_cast<const char*>(block_lock.data()), block_size);
     if (stored) {
       path = NarrowPathFromFlattened(stored->data(), stored->size());
     } else {

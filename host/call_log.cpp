@@ -29,6 +29,7 @@ const char* OpName(Op op) {
       "SetInSpecSoundSampleSize",
       "SetInSpecSoundChannels",
       "Fill",
+      "GetMemHandleSize",
   };
   static_assert(std::size(kNames) == kOpCount, "one name per Op");
   const auto index = static_cast<size_t>(op);

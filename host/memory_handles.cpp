@@ -143,6 +143,22 @@ A_Err UnlockMemHandle(AEGP_MemHandle handle) {
   });
 }
 
+A_Err GetMemHandleSize(AEGP_MemHandle handle, AEGP_MemSize* size) {
+  return WithHost<A_Err>(A_Err_GENERIC, [&](Host::State& s) {
+    const Op op = Op::GetMemHandleSize;
+    std::string text = s.HandleText(handle);
+    if (auto fault = s.Enter(op)) return s.Log(op, text, fault->err);
+    HandleRecord* record = LiveHandle(s, handle, "AEGP_GetMemHandleSize");
+    if (record == nullptr) return s.Log(op, text, A_Err_PARAMETER);
+    if (size == nullptr) {
+      s.Problem("AEGP_GetMemHandleSize without an out pointer");
+      return s.Log(op, text, A_Err_PARAMETER);
+    }
+    *size = static_cast<AEGP_MemSize>(record->size);
+    return s.Log(op, text, A_Err_NONE);
+  });
+}
+
 }  // namespace
 
 const AEGP_MemorySuite1* MemorySuiteTable() {
@@ -153,6 +169,7 @@ const AEGP_MemorySuite1* MemorySuiteTable() {
     t.AEGP_FreeMemHandle = &FreeMemHandle;
     t.AEGP_LockMemHandle = &LockMemHandle;
     t.AEGP_UnlockMemHandle = &UnlockMemHandle;
+    t.AEGP_GetMemHandleSize = &GetMemHandleSize;
     return t;
   }();
   return &table;

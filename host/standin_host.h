@@ -49,6 +49,7 @@ enum class Op {
   SetInSpecSoundSampleSize,
   SetInSpecSoundChannels,
   Fill,
+  GetMemHandleSize,
 };
 const char* OpName(Op op);
 

@@ -106,7 +106,8 @@ TEST_F(Persist, SaveAndReopenRebuildsTheSameRecordFromThePath) {
     AEIO_InSpecH reopened = host.NewInSpec();
     host.ClearCalls();
     ASSERT_EQ(host.Inflate(reopened, flat), A_Err_NONE);
-    EXPECT_EQ(HostOps(), (std::vector<Op>{Op::LockMemHandle, Op::NewMemHandle, Op::LockMemHandle,
+    EXPECT_EQ(HostOps(), (std::vector<Op>{Op::GetMemHandleSize, Op::LockMemHandle,
+                                          Op::NewMemHandle, Op::LockMemHandle,
                                           Op::SetInSpecOptionsHandle, Op::UnlockMemHandle,
                                           Op::UnlockMemHandle}));
     EXPECT_TRUE(host.TellsFor(reopened).order.empty()) << "inflate must not describe again";

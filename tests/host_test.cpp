@@ -261,13 +261,12 @@ TEST_F(HostTest, SuitesByExactNameAndVersion) {
 }
 
 TEST_F(HostTest, UnusedSlotReportsItsSuiteAndPosition) {
-  // Entry 4 (GetMemHandleSize) is not among what the plug-in may call.
-  using SizeFn = A_Err (*)(AEGP_MemHandle, AEGP_MemSize*);
-  SizeFn get_size;
-  std::memcpy(&get_size, reinterpret_cast<const char*>(mem_) + 4 * 8, sizeof get_size);
-  AEGP_MemSize size = 0;
-  EXPECT_NE(get_size(New("h", 4), &size), A_Err_NONE);
-  EXPECT_TRUE(HasProblem("unused entry 4 of AEGP Memory Suite 1"));
+  // Entry 5 (ResizeMemHandle) is not among what the plug-in may call.
+  using ResizeFn = A_Err (*)(const A_char*, AEGP_MemSize, AEGP_MemHandle);
+  ResizeFn resize;
+  std::memcpy(&resize, reinterpret_cast<const char*>(mem_) + 5 * 8, sizeof resize);
+  EXPECT_NE(resize("h", 8, New("h", 4)), A_Err_NONE);
+  EXPECT_TRUE(HasProblem("unused entry 5 of AEGP Memory Suite 1"));
 }
 
 TEST_F(HostTest, CallLogAndInSpecs) {

@@ -51,9 +51,10 @@ WIN_BUILD ?= build-win
 windows:
 	JOBS=$(JOBS) scripts/windows/build.sh $(WIN_BUILD)
 
-test-windows: windows
+# The Linux tree's zarn-host is the reference the Windows module must match.
+test-windows: windows build
 	scripts/windows/wine-run $(CURDIR)/$(WIN_BUILD)/wineprefix cmd /c exit  # make the Wine prefix once, up front
-	cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(WIN_BUILD) && ZARN_LINUX_HOST=$(CURDIR)/$(BUILD)/bin/zarn-host ctest --output-on-failure -j $(JOBS)
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD)

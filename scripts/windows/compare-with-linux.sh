@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# The Windows module against the Linux one, through zarn-host on both sides:
+# for every test clip the same description, the same pictures (native size,
+# smaller and larger, past the end) and the same sound (one request and
+# consecutive ones), byte for byte. Both sides use the same FFmpeg version.
+# One known difference: decoders that build their tables with the C
+# library's sin, cos and pow at start-up (AAC, Opus) give samples that differ
+# in the last bit or two, because Windows's math library rounds a few of those
+# values differently from glibc's. Sound is therefore allowed to differ by
+# at most SOUND_TOLERANCE (about -120 dB), and every clip that needed it is
+# listed.
+# Usage: compare-with-linux.sh WINEPREFIX WINDOWS_TOOL MEDIA_DIR
+# env: ZARN_LINUX_HOST, the Linux zarn-host (exit 77, skipped, when absent).
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+prefix=$1 win_tool=$2 media=$3
+linux_tool=${ZARN_LINUX_HOST:-}
+if [ -z "$linux_tool" ] || [ ! -x "$linux_tool" ]; then
+  echo "no Linux zarn-host (set ZARN_LINUX_HOST): skipped"
+  exit 77
+fi
+
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail=0
+checked=0
+SOUND_TOLERANCE=${SOUND_TOLERANCE:-1e-6}
+
+# max_difference A B: the largest difference between two raw float files.
+max_difference() {
+  paste <(od -An -v -w4 -f "$1") <(od -An -v -w4 -f "$2") |
+    awk '{ d = $1 - $2; if (d < 0) d = -d; if (d > m) m = d } END { printf "%.3g\n", m + 0 }'
+}
+
+# run SIDE OUTFILE ARGS...: the tool's output and exit status, for comparing.
+# Windows paths go through drive Z:, where Wine maps /.
+run() {
+  local side=$1 out=$2
+  shift 2
+  if [ "$side" = linux ]; then
+    "$linux_tool" "$@" >"$out" 2>/dev/null
+  else
+    local args=() a
+    for a in "$@"; do
+      case $a in /*) args+=("Z:$a") ;; *) args+=("$a") ;; esac
+    done
+    "$here/wine-run" "$prefix" "$win_tool" "${args[@]}" 2>/dev/null | tr -d '\r' >"$out"
+  fi
+  echo "exit $?" >>"$out"
+}
+
+# same NAME ARGS...: both sides run ARGS, writing under $tmp/<side>/NAME.
+same() {
+  local name=$1
+  shift
+  local side
+  for side in linux windows; do
+    mkdir -p "$tmp/$side/$name"
+    run "$side" "$tmp/$side/$name.txt" "${@//@OUT@/$tmp/$side/$name/out}"
+  done
+  checked=$((checked + 1))
+  cmp -s "$tmp/linux/$name.txt" "$tmp/windows/$name.txt" &&
+    diff -r "$tmp/linux/$name" "$tmp/windows/$name" >/dev/null && return
+  if [ "$1" = sound ] && cmp -s "$tmp/linux/$name.txt" "$tmp/windows/$name.txt" &&
+     [ "$(stat -c %s "$tmp/linux/$name/out")" = "$(stat -c %s "$tmp/windows/$name/out")" ]; then
+    local most
+    most=$(max_difference "$tmp/linux/$name/out" "$tmp/windows/$name/out")
+    if awk -v m="$most" -v t="$SOUND_TOLERANCE" 'BEGIN { exit !(m <= t) }'; then
+      echo "sound within $most, not bit-identical: $name"
+      return
+    fi
+  fi
+  echo "FAIL: $name differs (${*//@OUT@/OUT})"
+  fail=1
+}
+
+for clip in "$media"/*.mkv "$media"/*.flv; do
+  base=$(basename "$clip")
+  run linux "$tmp/$base.info" info "$clip"
+  same "$base-info" info "$clip"
+  if grep -q '"width"' "$tmp/$base.info"; then
+    same "$base-frames" frame "$clip" --at 0/1,1/3,1/2,7/10,1/3,100/1 --format argb --out @OUT@
+    same "$base-small" frame "$clip" --at 2/5,0/1 --size 123x77 --format argb --out @OUT@
+    same "$base-large" frame "$clip" --at 1/1 --size 701x533 --format argb --out @OUT@
+  fi
+  if grep -q '"sound"' "$tmp/$base.info"; then
+    same "$base-sound" sound "$clip" --start 0/1 --samples 48000 --chunk 4410 --format f32 --out @OUT@
+    same "$base-seek" sound "$clip" --start 7/5 --samples 20000 --format f32 --out @OUT@
+  fi
+done
+
+echo "$checked comparisons"
+[ $fail -eq 0 ] && echo "the Windows module delivers what the Linux module delivers"
+exit $fail

@@ -4,7 +4,6 @@
 // project). A block naming a clip that exists opens it; the item is then
 // asked for a frame and sound, saved again and disposed.
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <vector>
@@ -26,21 +25,13 @@ void PlaceClip() {
 
 }  // namespace
 
-// ZARN_FUZZ_SKIP_SHORT_BLOCKS=1 hands only blocks of 1024 bytes and more,
-// so a long run can look past the known over-read of short blocks
-// (HostileBlocks.ShortBlockIsReadNoFurtherThanItsEnd) until it is mended.
-static bool g_skip_short = false;
-
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   zarn_fuzz::SessionHost();
   PlaceClip();
-  const char* skip = std::getenv("ZARN_FUZZ_SKIP_SHORT_BLOCKS");
-  g_skip_short = skip != nullptr && skip[0] == '1';
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (g_skip_short && size < 1024) return 0;
   standin::Host& host = zarn_fuzz::SessionHost();
   const AEGP_MemHandle block =
       host.NewHandle("project block", std::vector<uint8_t>(data, data + size));

@@ -17,10 +17,18 @@ jobs=${JOBS:-$(nproc)}
 
 prefix=$("$here/build-ffmpeg.sh" | tail -1)
 
-cmake -S "$repo" -B "$build" \
+# A new FFmpeg folder (new flags, new source version) needs a fresh
+# configure: the tree caches the library and GTest paths inside the old one.
+fresh=()
+stamp=$build/.ffmpeg-prefix
+if [ -f "$build/CMakeCache.txt" ] && [ "$(cat "$stamp" 2>/dev/null)" != "$prefix" ]; then
+  fresh=(--fresh)
+fi
+cmake "${fresh[@]}" -S "$repo" -B "$build" \
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/toolchain-mingw64.cmake" \
   -DZARN_FFMPEG_WIN_PREFIX="$prefix" \
   -DZARN_BUILD_BENCH=OFF
+printf '%s\n' "$prefix" >"$stamp"
 # The module first: it lands even when a test program does not build.
 cmake --build "$build" -j "$jobs" --target Zarn_Importer
 echo "Windows module: $build/bin/Zarn_Importer.aex"

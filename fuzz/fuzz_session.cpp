@@ -53,6 +53,9 @@ Session* MakeSession() {
   }
   Require(session->host.Register(*session->module) == A_Err_NONE, "registration failed");
   Require(session->host.registration().io_registered, "no input module registered");
+  // The call log would grow with every input for hours; the targets check
+  // the host's state, not its history.
+  session->host.KeepCallLog(false);
   return session;
 }
 

@@ -65,9 +65,6 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
     }
     err = FirstError(err, lock.Unlock());
   }
-  // Without the record the buffer still gets silence rather than stale bytes.
-  if (!filled) Silence(data, num_samples);
-  filled = true;
   TraceLine() << "addr offset" << static_cast<int64_t>(decoded * 2 * sizeof(float));
   return err;
 }
@@ -81,6 +78,7 @@ A_Err Zarn_GetSound(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_SndQua
   const A_Err err = CallbackEdge([&] {
     return GetSound(basic_dataP, specH, startPT, start_sampLu, num_samplesLu, dataPV, filled);
   });
+  // Without the record the buffer still gets silence rather than stale bytes.
   if (!filled) Silence(dataPV, num_samplesLu);
   return err;
 }

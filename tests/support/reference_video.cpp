@@ -24,6 +24,8 @@ struct Closer {
 template <typename T>
 using Own = std::unique_ptr<T, Closer>;
 
+// The colour rule written out again on purpose: the reference must not share
+// the module's code, or a wrong matrix would pass on both sides.
 int Matrix(const AVFrame& f, ReferenceColour colour) {
   if (colour == ReferenceColour::kForceBt601) return SWS_CS_ITU601;
   switch (f.colorspace) {

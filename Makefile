@@ -54,7 +54,7 @@ windows:
 # The Linux tree's zarn-host is the reference the Windows module must match.
 # A test that fails is run once more: Wine's background services are still
 # starting while the first tests run, and a program can die before its first
-# line (seen once in twelve runs, with no output); a real failure fails twice.
+# line (seen once, with no output); a real failure fails twice.
 test-windows: windows build
 	scripts/windows/wine-run $(CURDIR)/$(WIN_BUILD)/wineprefix cmd /c exit  # make the Wine prefix once, up front
 	cd $(WIN_BUILD) && ZARN_LINUX_HOST=$(CURDIR)/$(BUILD)/bin/zarn-host \

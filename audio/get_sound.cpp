@@ -1,51 +1,60 @@
 // The host asks for a stretch of sound: interleaved float stereo at the
-// footage's rate into its buffer, silence wherever the file has none.
+// footage's rate into its buffer, silence wherever the file has none. The
+// buffer is as large as the format the host was told makes it; footage that
+// told no sound format gets nothing written.
 #include <cstring>
 
 #include "audio/sound_math.h"
 #include "audio/sound_reader.h"
 #include "diag/trace_log.h"
-#include "footage/locked_handle.h"
-#include "shell/callback_edge.h"
-#include "shell/callbacks.h"
-#include "shell/suite_cache.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
+#include "footage/footage_item.h"
+#include "footage/footage_options.h"
+#include "shell/base/callback_edge.h"
+#include "shell/base/callbacks.h"
+#include "shell/base/locked_handle.h"
+#include "shell/base/suite_cache.h"
 
 namespace {
 
-void Silence(void* data, A_u_long num_samples) {
-  if (data != nullptr) std::memset(data, 0, SoundBufferBytes(num_samples));
+// The bytes of a buffer of `num_samples` sample frames in the format the
+// host was told: 0 when it was told none.
+uint64_t ToldBytes(const FootageOptions& record, A_u_long num_samples) {
+  if (record.has_audio != 1 || record.channels <= 0 || record.sample_size <= 0) return 0;
+  return uint64_t{num_samples} * static_cast<uint64_t>(record.channels) *
+         static_cast<uint64_t>(record.sample_size);
 }
 
 // Fills the whole buffer from the record; returns the sample frames that came
 // from decoded sound.
-uint64_t Deliver(FootageOptions& record, const A_Time* start, A_u_long num_samples, void* data) {
-  // Footage without an opened audio decoder gets silence, nothing touched.
-  if (!SoundUsable(record)) {
-    Silence(data, num_samples);
+uint64_t Deliver(const FootageOptions& record, const A_Time* start, A_u_long num_samples,
+                 void* data) {
+  const uint64_t bytes = ToldBytes(record, num_samples);
+  // Sound is delivered in the one format the module tells; footage without an
+  // opened audio decoder gets silence, nothing of it touched.
+  const bool deliverable = bytes == SoundBufferBytes(num_samples) && SoundUsable(record.item);
+  if (!deliverable) {
+    std::memset(data, 0, bytes);
     return 0;
   }
-  TraceLine() << "aCodecCtx sample_fmt="
-              << static_cast<int32_t>(record.audio_codec_ctx->sample_fmt);
-  const auto first = start != nullptr
-                         ? StartSampleFromTime(start->value, start->scale, SoundRate(record))
-                         : std::nullopt;
+  SoundReader& sound = record.item->sound;
+  TraceLine() << "aCodecCtx sample_fmt=" << static_cast<int32_t>(sound.decoder->sample_fmt);
+  const auto first =
+      start != nullptr ? StartSampleFromTime(start->value, start->scale, sound.rate) : std::nullopt;
   if (!first || num_samples == 0) {
     // Nothing to decode: the demuxer stays where it is.
     TraceLine() << "rending!";
-    Silence(data, num_samples);
+    std::memset(data, 0, bytes);
     return 0;
   }
-  return ReadSound(record, *first, num_samples, static_cast<float*>(data));
+  return ReadSound(record, sound, *first, num_samples, static_cast<float*>(data));
 }
 
-// `filled` tells whether the whole buffer was written; the callback edge
-// silences it otherwise, also when a missing suite ends the call early.
+// `told_bytes` gets the buffer's size once the record is known, and `filled`
+// tells whether all of it was written; the callback edge silences it
+// otherwise, also when a missing suite or an exception ends the call early.
 A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* start,
-               A_u_long start_sample, A_u_long num_samples, void* data, bool& filled) {
+               A_u_long start_sample, A_u_long num_samples, void* data, uint64_t& told_bytes,
+               bool& filled) {
   TraceLine() << "GetSound!---Begin";
   TraceLine() << "num_samplesLu=" << static_cast<uint32_t>(num_samples);
   TraceLine() << "start_sampLu" << static_cast<uint32_t>(start_sample);
@@ -60,7 +69,9 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
     // with silence.
     err = lock.Lock();
     if (err == A_Err_NONE && data != nullptr) {
-      decoded = Deliver(*static_cast<FootageOptions*>(lock.data()), start, num_samples, data);
+      const auto& record = *static_cast<const FootageOptions*>(lock.data());
+      told_bytes = ToldBytes(record, num_samples);
+      decoded = Deliver(record, start, num_samples, data);
       filled = true;
     }
     err = FirstError(err, lock.Unlock());
@@ -74,11 +85,14 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
 A_Err Zarn_GetSound(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_SndQuality,
                     const AEIO_InterruptFuncs*, const A_Time* startPT, const A_Time*,
                     A_u_long start_sampLu, A_u_long num_samplesLu, void* dataPV) {
+  uint64_t told_bytes = 0;
   bool filled = false;
   const A_Err err = CallbackEdge([&] {
-    return GetSound(basic_dataP, specH, startPT, start_sampLu, num_samplesLu, dataPV, filled);
+    return GetSound(basic_dataP, specH, startPT, start_sampLu, num_samplesLu, dataPV, told_bytes,
+                    filled);
   });
-  // Without the record the buffer still gets silence rather than stale bytes.
-  if (!filled) Silence(dataPV, num_samplesLu);
+  // A request cut short leaves silence rather than stale bytes, where the
+  // buffer's size is known.
+  if (!filled && dataPV != nullptr) std::memset(dataPV, 0, told_bytes);
   return err;
 }

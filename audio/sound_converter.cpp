@@ -17,21 +17,20 @@ bool NormalizeSourceLayout(const AVChannelLayout& in, AVChannelLayout* out) {
   return av_channel_layout_copy(out, &in) == 0;
 }
 
-SoundConverter::~SoundConverter() { av_channel_layout_uninit(&in_layout_); }
-
 bool SoundConverter::Prepare(const AVFrame& frame) {
-  if (prepared_ && frame.format == in_format_ && frame.sample_rate == in_rate_ &&
-      av_channel_layout_compare(&frame.ch_layout, &in_layout_) == 0)
-    return usable_;
+  ResamplerState& s = state_;
+  if (s.prepared && frame.format == s.in_format && frame.sample_rate == s.in_rate &&
+      av_channel_layout_compare(&frame.ch_layout, &s.in_layout) == 0)
+    return s.usable;
   // Build the replacement first; it becomes current whether or not it works,
   // so a refused format is tried once, not per frame.
-  prepared_ = true;
-  usable_ = false;
-  swr_.reset();
-  av_channel_layout_uninit(&in_layout_);
-  if (av_channel_layout_copy(&in_layout_, &frame.ch_layout) < 0) in_layout_ = AVChannelLayout{};
-  in_format_ = frame.format;
-  in_rate_ = frame.sample_rate;
+  s.prepared = true;
+  s.usable = false;
+  s.swr.reset();
+  av_channel_layout_uninit(&s.in_layout);
+  if (av_channel_layout_copy(&s.in_layout, &frame.ch_layout) < 0) s.in_layout = AVChannelLayout{};
+  s.in_format = frame.format;
+  s.in_rate = frame.sample_rate;
 
   AVChannelLayout source{};
   if (!NormalizeSourceLayout(frame.ch_layout, &source) || frame.sample_rate <= 0) return false;
@@ -45,14 +44,14 @@ bool SoundConverter::Prepare(const AVFrame& frame) {
   av_channel_layout_uninit(&source);
   av_channel_layout_uninit(&stereo);
   if (set < 0 || swr == nullptr || swr_init(swr.get()) < 0) return false;
-  swr_ = std::move(swr);
-  usable_ = true;
+  s.swr = std::move(swr);
+  s.usable = true;
   return true;
 }
 
 int64_t SoundConverter::Silence(int64_t count) {
   count = std::max<int64_t>(count, 0);
-  output_.assign(static_cast<size_t>(count) * 2, 0.0f);
+  state_.output.assign(static_cast<size_t>(count) * 2, 0.0f);
   return count;
 }
 
@@ -65,14 +64,15 @@ int64_t SoundConverter::Convert(const AVFrame& frame) {
           : frame.nb_samples;
   if (!Prepare(frame)) return Silence(length);
 
-  const int capacity = swr_get_out_samples(swr_.get(), frame.nb_samples);
+  std::vector<float>& output = state_.output;
+  const int capacity = swr_get_out_samples(state_.swr.get(), frame.nb_samples);
   if (capacity < 0) return Silence(length);
-  output_.resize(static_cast<size_t>(capacity) * 2);
-  uint8_t* out_planes[1] = {reinterpret_cast<uint8_t*>(output_.data())};
+  output.resize(static_cast<size_t>(capacity) * 2);
+  uint8_t* out_planes[1] = {reinterpret_cast<uint8_t*>(output.data())};
   const int converted =
-      swr_convert(swr_.get(), out_planes, capacity,
+      swr_convert(state_.swr.get(), out_planes, capacity,
                   const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
   if (converted < 0) return Silence(length);
-  output_.resize(static_cast<size_t>(converted) * 2);
+  output.resize(static_cast<size_t>(converted) * 2);
   return converted;
 }

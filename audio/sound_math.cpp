@@ -44,6 +44,22 @@ std::optional<int64_t> TicksFromSamples(int64_t samples, TimeBase tb, int32_t ra
   return Narrow(DivideFloor(Wide{samples} * tb.den, Wide{tb.num} * rate));
 }
 
+std::optional<int64_t> SamplesBetween(int64_t from, TimeBase from_tb, int64_t to, TimeBase to_tb,
+                                      int32_t rate) {
+  if (from_tb.num <= 0 || from_tb.den <= 0 || to_tb.num <= 0 || to_tb.den <= 0 || rate <= 0)
+    return std::nullopt;
+  // (to * to_tb - from * from_tb) seconds over a common denominator: each
+  // product stays below 2^125. Times the rate it could not, so the whole
+  // part and the remainder are scaled apart.
+  const Wide numerator = Wide{to} * to_tb.num * from_tb.den - Wide{from} * from_tb.num * to_tb.den;
+  const Wide denominator = Wide{to_tb.den} * from_tb.den;
+  const Wide whole = numerator / denominator;
+  const Wide rest = numerator % denominator;
+  constexpr Wide kLimit = Wide{1} << 62;
+  if (whole > kLimit / rate || whole < -kLimit / rate) return std::nullopt;
+  return Narrow(whole * rate + DivideRounded(rest * rate, denominator));
+}
+
 int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size) {
   if (frame_size <= 0 || first_samples <= 0) return estimate;
   const Wide frames = DivideRounded(Wide{estimate} - first_samples, frame_size);

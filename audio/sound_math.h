@@ -4,9 +4,9 @@
 //
 // Positions are "decode samples": sample 0 is the first sample of the first
 // frame a continuous decode of the stream yields (its timestamp is
-// audio_first_pts), and each later sample follows at 1/rate. Footage sample n
-// (what the host asks for) sits at stream time start_time + n / rate, so it is
-// decode sample n + StartOffset.
+// first_pts), and each later sample follows at 1/rate. Footage sample n (what
+// the host asks for) sits at the timeline's origin + n / rate, so it is
+// decode sample n + the samples from first_pts to the origin.
 #pragma once
 
 #include <cstdint>
@@ -31,6 +31,13 @@ std::optional<int64_t> SamplesFromTicks(int64_t ticks, TimeBase tb, int32_t rate
 // The last tick at or before `samples` at `rate` (rounded down). Empty as
 // above.
 std::optional<int64_t> TicksFromSamples(int64_t samples, TimeBase tb, int32_t rate);
+
+// The samples at `rate` from the instant `from` (ticks of from_tb) to the
+// instant `to` (ticks of to_tb), rounded to nearest (halves away from zero),
+// exact whatever the two time bases. Empty for a time base or rate that is
+// not positive, or a count beyond 2^62.
+std::optional<int64_t> SamplesBetween(int64_t from, TimeBase from_tb, int64_t to, TimeBase to_tb,
+                                      int32_t rate);
 
 // Places a frame whose rounded timestamp says `estimate` on the frame grid of
 // a codec with constant frame size: frames start at first_samples + k *

@@ -3,9 +3,9 @@
 //    start, take the first frame's timestamp (position 0), its length and,
 //    for codecs whose frames have a constant size, that size (the grid).
 // 2. Turn the footage sample into a decode position: footage sample n lies at
-//    stream time start_time + n / rate.
+//    the timeline's origin + n / rate.
 // 3. Continue where the previous request ended (its surplus samples are kept
-//    in audio_pending), read forward a little, or seek: flush, seek to the
+//    in `pending`), read forward a little, or seek: flush, seek to the
 //    start minus a pre-roll that lets lossy decoders settle.
 // 4. Place each decoded frame: the first after a seek by its timestamp
 //    snapped to the grid (container timestamps are rounded), later ones
@@ -26,6 +26,7 @@
 #include "audio/sound_decoder.h"
 #include "audio/sound_math.h"
 #include "diag/trace_log.h"
+#include "footage/decoding.h"
 
 namespace {
 
@@ -77,8 +78,8 @@ int32_t PrerollSamples(AVCodecID id, int32_t rate) {
   }
 }
 
-TimeBase StreamTimeBase(const FootageOptions& record) {
-  return {record.audio_stream->time_base.num, record.audio_stream->time_base.den};
+TimeBase StreamTimeBase(const SoundReader& sound) {
+  return {sound.stream->time_base.num, sound.stream->time_base.den};
 }
 
 // The requested stretch in decode positions, filled front to back.
@@ -100,15 +101,16 @@ struct Output {
 
 class Request {
  public:
-  Request(FootageOptions& record, Output& out)
+  Request(const FootageOptions& record, SoundReader& sound, Output& out)
       : record_(record),
+        sound_(sound),
         out_(out),
-        rate_(SoundRate(record)),
-        tb_(StreamTimeBase(record)),
+        rate_(sound.rate),
+        tb_(StreamTimeBase(sound)),
         packet_(av_packet_alloc()),
-        converter_(rate_) {
+        converter_(sound.resampler, rate_) {
     if (packet_ == nullptr) throw std::bad_alloc();
-    const AVCodecID id = record.audio_codec_ctx->codec_id;
+    const AVCodecID id = sound.decoder->codec_id;
     preroll_ = PrerollSamples(id, rate_);
     constant_frames_ = ConstantFrameSize(id);
     // A timestamp further than this from where the previous frame ended is a
@@ -126,7 +128,7 @@ class Request {
   int64_t StartTimestamp() const;
   std::optional<int64_t> Estimate(int64_t timestamp) const;
   int64_t Snap(int64_t estimate) const {
-    return SnapToFrameGrid(estimate, record_.audio_first_samples, record_.audio_frame_size);
+    return SnapToFrameGrid(estimate, sound_.first_samples, sound_.frame_size);
   }
   void TakePending();
   void Put(int64_t position, const float* samples, int64_t frames);
@@ -134,7 +136,8 @@ class Request {
   void Decode();
   void Finish();
 
-  FootageOptions& record_;
+  const FootageOptions& record_;
+  SoundReader& sound_;
   Output& out_;
   int32_t rate_;
   TimeBase tb_;
@@ -153,24 +156,25 @@ class Request {
 };
 
 int64_t Request::StartTimestamp() const {
-  const int64_t start_time = record_.audio_stream->start_time;
-  if (!record_.audio_grid_known) return start_time != AV_NOPTS_VALUE ? start_time : 0;
-  if (start_time == AV_NOPTS_VALUE) return record_.audio_first_pts;
-  return std::min(start_time, record_.audio_first_pts);
+  const int64_t start_time = sound_.start_time;
+  if (!sound_.grid_known) return start_time != AV_NOPTS_VALUE ? start_time : 0;
+  if (start_time == AV_NOPTS_VALUE) return sound_.first_pts;
+  return std::min(start_time, sound_.first_pts);
 }
 
 std::optional<int64_t> Request::Estimate(int64_t timestamp) const {
   if (timestamp == AV_NOPTS_VALUE) return std::nullopt;
-  return SamplesFromTicks(timestamp - record_.audio_first_pts, tb_, rate_);
+  return SamplesFromTicks(timestamp - sound_.first_pts, tb_, rate_);
 }
 
 // Flush, seek and forget every carried value together.
 void Request::Seek(int64_t position) {
   // From the start, a continuous decode begins with a fresh decoder.
-  if (position > 0 || !RenewSoundDecoder(record_)) avcodec_flush_buffers(record_.audio_codec_ctx);
-  record_.audio_drained = 0;
-  record_.audio_resume_valid = 0;
-  if (record_.audio_pending != nullptr) av_audio_fifo_reset(record_.audio_pending);
+  if (position > 0 || !RenewSoundDecoder(sound_)) avcodec_flush_buffers(sound_.decoder.get());
+  sound_.drained = false;
+  sound_.resume_valid = false;
+  if (sound_.pending) av_audio_fifo_reset(sound_.pending.get());
+  sound_.resampler.prepared = false;  // nothing the resampler holds belongs after the seek
   placed_ = false;
   seek_target_ = std::max<int64_t>(position, 0);
   from_start_ = position <= 0;
@@ -179,8 +183,8 @@ void Request::Seek(int64_t position) {
     if (const auto ticks = TicksFromSamples(position, tb_, rate_))
       timestamp = SaturatingAdd(timestamp, *ticks);
   }
-  AVFormatContext* format = record_.format_ctx;
-  const int stream = record_.audio_stream_index;
+  AVFormatContext* format = sound_.format.get();
+  const int stream = sound_.stream_index;
   if (av_seek_frame(format, stream, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
     // Either seek failing leaves reading where the demuxer stands; frames
     // are still placed by their timestamps.
@@ -190,30 +194,31 @@ void Request::Seek(int64_t position) {
 }
 
 void Request::LearnGrid() {
-  record_.audio_grid_known = 0;
+  sound_.grid_known = false;
   Seek(0);
-  record_.audio_first_pts = StartTimestamp();
-  record_.audio_first_samples = 0;
-  record_.audio_frame_size = 0;
+  sound_.first_pts = StartTimestamp();
+  sound_.first_samples = 0;
+  sound_.frame_size = 0;
   int sizes[3] = {};
   int frames = 0;
-  while (frames < 3 && NextSoundFrame(record_, packet_.get())) {
-    const AVFrame& frame = *record_.audio_frame;
+  while (frames < 3 && NextSoundFrame(sound_, packet_.get())) {
+    const AVFrame& frame = *sound_.frame;
     if (frame.nb_samples <= 0) continue;
-    if (frames == 0 && SoundFrameTimestamp(frame) != AV_NOPTS_VALUE)
-      record_.audio_first_pts = SoundFrameTimestamp(frame);
+    if (frames == 0 && FrameTimestamp(frame) != AV_NOPTS_VALUE)
+      sound_.first_pts = FrameTimestamp(frame);
     sizes[frames++] = frame.nb_samples;
   }
-  record_.audio_first_samples = sizes[0];
+  sound_.first_samples = sizes[0];
   if (constant_frames_ && frames >= 2 && (frames == 2 || sizes[1] == sizes[2]))
-    record_.audio_frame_size = sizes[1];
-  record_.audio_grid_known = 1;
+    sound_.frame_size = sizes[1];
+  sound_.grid_known = true;
 }
 
 void Request::Keep(int64_t position, const float* samples, int64_t frames) {
   if (keep_failed_) return;
-  AVAudioFifo*& fifo = record_.audio_pending;
-  if (fifo == nullptr) fifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, kPendingChannels, 4096);
+  if (!sound_.pending)
+    sound_.pending.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, kPendingChannels, 4096));
+  AVAudioFifo* fifo = sound_.pending.get();
   if (fifo == nullptr) {
     keep_failed_ = true;
     return;
@@ -269,8 +274,8 @@ void Request::Put(int64_t position, const float* samples, int64_t frames) {
 
 // The samples the previous request decoded past its end come first.
 void Request::TakePending() {
-  AVAudioFifo* fifo = record_.audio_pending;
-  const int64_t head = record_.audio_resume_sample;
+  AVAudioFifo* fifo = sound_.pending.get();
+  const int64_t head = sound_.resume_sample;
   const int available = fifo != nullptr ? av_audio_fifo_size(fifo) : 0;
   running_ = head + available;
   placed_ = true;
@@ -283,10 +288,10 @@ void Request::TakePending() {
 }
 
 void Request::Decode() {
-  while (!out_.full() && NextSoundFrame(record_, packet_.get())) {
-    const AVFrame& frame = *record_.audio_frame;
+  while (!out_.full() && NextSoundFrame(sound_, packet_.get())) {
+    const AVFrame& frame = *sound_.frame;
     if (frame.nb_samples <= 0) continue;
-    const auto estimate = Estimate(SoundFrameTimestamp(frame));
+    const auto estimate = Estimate(FrameTimestamp(frame));
     int64_t position;
     if (!placed_) {
       // The first frame after a seek has only its timestamp to go by.
@@ -327,35 +332,35 @@ void Request::Decode() {
 
 void Request::Finish() {
   if (!out_.full()) out_.Silence(out_.count - out_.filled);
-  if (keep_failed_ && record_.audio_pending != nullptr) av_audio_fifo_reset(record_.audio_pending);
-  const int available =
-      record_.audio_pending != nullptr ? av_audio_fifo_size(record_.audio_pending) : 0;
+  AVAudioFifo* fifo = sound_.pending.get();
+  if (keep_failed_ && fifo != nullptr) av_audio_fifo_reset(fifo);
+  const int available = fifo != nullptr ? av_audio_fifo_size(fifo) : 0;
   // Where the decode stands: after the request's end when anything is kept,
   // else where the last frame ended.
   const bool stands = placed_ && !keep_failed_;
-  record_.audio_resume_sample = available > 0 ? out_.end() : (stands ? running_ : 0);
-  record_.audio_resume_valid = stands ? 1 : 0;
+  sound_.resume_sample = available > 0 ? out_.end() : (stands ? running_ : 0);
+  sound_.resume_valid = stands;
 }
 
 void Request::Run(int64_t first) {
-  // Anything that moved the demuxer since our last request (a frame request
-  // sets last_video_pts to its own target) spoils the carried position.
-  const bool resume_valid = record_.audio_resume_valid != 0 && record_.last_video_pts == -2;
-  // Valid again only once this request has finished (an exception may cut
+  // Only sound requests move the sound's demuxer. The carried position is
+  // valid again only once this request has finished (an exception may cut
   // it short).
-  record_.audio_resume_valid = 0;
-  record_.last_video_pts = -2;
-  SetConsistentDecoding(record_.audio_codec_ctx);
-  if (!record_.audio_grid_known) LearnGrid();
-  // Footage sample 0 is at start_time; position 0 at audio_first_pts.
-  const int64_t start_time = record_.audio_stream->start_time;
-  int64_t offset = 0;
-  if (start_time != AV_NOPTS_VALUE) offset = Estimate(start_time).value_or(0);
+  const bool resume_valid = sound_.resume_valid;
+  sound_.resume_valid = false;
+  if (!sound_.grid_known) LearnGrid();
+  // Footage sample 0 lies at the timeline's origin; position 0 at first_pts.
+  const FootageOrigin& origin = record_.origin;
+  const bool origin_set = origin.tb_num > 0 && origin.tb_den > 0;
+  const int64_t offset =
+      SamplesBetween(sound_.first_pts, tb_, origin_set ? origin.pts : 0,
+                     origin_set ? TimeBase{origin.tb_num, origin.tb_den} : tb_, rate_)
+          .value_or(0);
   // Far beyond any real footage, but kept clear of 64-bit overflow.
   out_.start = std::clamp(SaturatingAdd(first, offset), -kPositionLimit, kPositionLimit);
 
-  switch (ChooseSoundCourse(resume_valid && record_.audio_grid_known, record_.audio_resume_sample,
-                            out_.start, rate_)) {
+  switch (ChooseSoundCourse(resume_valid && sound_.grid_known, sound_.resume_sample, out_.start,
+                            rate_)) {
     case SoundCourse::kContinue:
     case SoundCourse::kReadForward:
       TakePending();
@@ -371,23 +376,10 @@ void Request::Run(int64_t first) {
 
 }  // namespace
 
-bool SoundUsable(const FootageOptions& record) {
-  if (!record.audio_open || record.audio_codec_ctx == nullptr || record.audio_stream == nullptr ||
-      record.format_ctx == nullptr || record.audio_frame == nullptr)
-    return false;
-  const AVRational tb = record.audio_stream->time_base;
-  return tb.num > 0 && tb.den > 0 && SoundRate(record) > 0;
-}
-
-int32_t SoundRate(const FootageOptions& record) {
-  const double rate = record.sound_rate;
-  if (!(rate >= 1.0 && rate <= std::numeric_limits<int32_t>::max())) return 0;
-  return static_cast<int32_t>(std::lround(rate));
-}
-
-uint64_t ReadSound(FootageOptions& record, int64_t first, uint64_t count, float* out) {
+uint64_t ReadSound(const FootageOptions& record, SoundReader& sound, int64_t first, uint64_t count,
+                   float* out) {
   Output output{out, first, count};
-  Request request(record, output);
+  Request request(record, sound, output);
   request.Run(first);
   return output.decoded_end;
 }

@@ -1,6 +1,6 @@
 # The plug-in: every source of its subsystems' folders, compiled once into an
 # object library that the module and the unit tests share.
-set(ZARN_PLUGIN_DIRS shell footage video audio diag platform)
+include(${CMAKE_CURRENT_LIST_DIR}/ZarnPluginDirs.cmake)
 set(ZARN_PLUGIN_SOURCES)
 foreach(dir IN LISTS ZARN_PLUGIN_DIRS)
   file(GLOB dir_sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/${dir}/*.cpp)

@@ -1,6 +1,5 @@
-// One owner type per FFmpeg object a call creates for itself. Objects the
-// record owns stay plain pointers in FootageOptions and are freed by
-// FreeFootage.
+// One owner type per FFmpeg object, for what a call creates for itself and
+// for what a footage item keeps open (footage/footage_item.h).
 #pragma once
 
 #include <memory>
@@ -36,6 +35,9 @@ struct CodecContextFree {
 struct FormatContextClose {
   void operator()(AVFormatContext* f) const { avformat_close_input(&f); }
 };
+struct CodecParametersFree {
+  void operator()(AVCodecParameters* p) const { avcodec_parameters_free(&p); }
+};
 struct AudioFifoFree {
   void operator()(AVAudioFifo* f) const { av_audio_fifo_free(f); }
 };
@@ -48,4 +50,5 @@ template <typename T>
 using AvBufferPtr = std::unique_ptr<T, AvFree>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextClose>;
+using CodecParametersPtr = std::unique_ptr<AVCodecParameters, CodecParametersFree>;
 using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFree>;

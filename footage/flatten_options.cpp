@@ -6,11 +6,11 @@
 #include "diag/trace_log.h"
 #include "footage/flattened_block.h"
 #include "footage/footage_options.h"
-#include "footage/locked_handle.h"
-#include "shell/callback_edge.h"
-#include "shell/callbacks.h"
-#include "shell/plugin_id.h"
-#include "shell/suite_cache.h"
+#include "shell/base/callback_edge.h"
+#include "shell/base/callbacks.h"
+#include "shell/base/locked_handle.h"
+#include "shell/base/plugin_id.h"
+#include "shell/base/suite_cache.h"
 
 namespace {
 

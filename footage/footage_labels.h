@@ -1,7 +1,7 @@
 // The alpha and interlace labels every footage item is described with.
 #pragma once
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 // Premultiplied alpha over a black matte: bytes 01 01 01 00 00 00 00 00 00 00.
 constexpr AEIO_AlphaLabel FootageAlphaLabel() {

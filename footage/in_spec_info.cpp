@@ -1,8 +1,8 @@
 // The three information lines the host shows for every footage item.
-#include "footage/locked_handle.h"
-#include "shell/callback_edge.h"
-#include "shell/callbacks.h"
-#include "shell/suite_cache.h"
+#include "shell/base/callback_edge.h"
+#include "shell/base/callbacks.h"
+#include "shell/base/locked_handle.h"
+#include "shell/base/suite_cache.h"
 
 A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH, AEIO_Verbiage* verbiageP) {
   return CallbackEdge([&] {

@@ -6,13 +6,13 @@
 
 #include "diag/trace_log.h"
 #include "footage/flattened_block.h"
-#include "footage/locked_handle.h"
 #include "footage/new_record_handle.h"
 #include "footage/open_media.h"
 #include "platform/host_path.h"
-#include "shell/callback_edge.h"
-#include "shell/callbacks.h"
-#include "shell/suite_cache.h"
+#include "shell/base/callback_edge.h"
+#include "shell/base/callbacks.h"
+#include "shell/base/locked_handle.h"
+#include "shell/base/suite_cache.h"
 
 namespace {
 

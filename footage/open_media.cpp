@@ -1,24 +1,30 @@
 // Opening a file: demuxer, stream information, the first video and the first
-// audio stream with their decoders, the frames and the ARGB picture buffer,
-// and the description the host is told.
+// audio stream with their decoders, the description the host is told, and
+// the item that requests read through.
 //
-// 1. Open and probe the file (2 on failure; the format context stays in the
-//    record for FreeFootage).
-// 2. Container values: bit rate, estimated size, duration in 1/100 s.
+// 1. Open and probe the file (2 on failure).
+// 2. Container values: estimated size, duration in 1/100 s.
 // 3. The first video stream (attached cover pictures are not footage); one
-//    faster than 1000 fps is kept in the record but not opened.
-// 4. Its decoder (2 on failure, audio not looked at), the picture fields,
-//    the frames and the ARGB buffer (4 when they cannot be allocated).
-// 5. The first audio stream, independently of the video; has_audio before
-//    its decoder is looked for, audio_open once the decoder opened (2 on
-//    failure, replacing an earlier 4).
+//    faster than 1000 fps, or one FFmpeg cannot size, is not used.
+// 4. Its decoder (2 on failure, audio not looked at), the picture fields and
+//    the frames (4 when they cannot be allocated).
+// 5. The first audio stream, independently of the video; one without a
+//    sample rate is not used; its decoder (2 on failure, replacing an
+//    earlier 4). The sound reads through a second demuxer of its own when
+//    the picture has the first.
+// 6. A stream left unused is a 2 only when no stream is usable.
+// 7. The timeline's origin from the used streams; the item is committed.
 #include "footage/open_media.h"
 
 #include <cstdint>
+#include <memory>
 
 #include "footage/av_owners.h"
+#include "footage/decoding.h"
+#include "footage/footage_item.h"
 #include "footage/media_values.h"
-#include "shell/suite_cache.h"
+#include "footage/timeline.h"
+#include "shell/base/suite_cache.h"
 
 extern "C" {
 #include <libavutil/imgutils.h>
@@ -39,99 +45,143 @@ int FirstStreamOf(const AVFormatContext& format, AVMediaType type) {
   return -1;
 }
 
-// A decoder context for `stream` with the stream's parameters and time base,
-// automatic frame and slice threads, opened; null when the codec has no
-// decoder here or the decoder refuses to open.
-CodecContextPtr OpenDecoder(const AVStream& stream, const AVCodec* codec) {
-  if (codec == nullptr) return nullptr;
-  CodecContextPtr context(avcodec_alloc_context3(codec));
-  if (!context) return nullptr;
-  if (avcodec_parameters_to_context(context.get(), stream.codecpar) < 0) return nullptr;
-  context->pkt_timebase = stream.time_base;
-  context->thread_count = 0;
-  context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return nullptr;
-  return context;
+FormatContextPtr OpenProbed(const char* path) {
+  AVFormatContext* raw = nullptr;
+  // avformat_open_input frees the context itself when it fails.
+  if (avformat_open_input(&raw, path, nullptr, nullptr) != 0) return nullptr;
+  FormatContextPtr format(raw);
+  if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
+  return format;
 }
 
-// Step 4 after the decoder opened: frames and the ARGB picture buffer.
-A_Err AllocatePictures(FootageOptions& record) {
-  A_Err result = A_Err_NONE;
-  record.video_frame = av_frame_alloc();
-  if (record.video_frame == nullptr) result = A_Err_ALLOC;
-  record.argb_frame = av_frame_alloc();
-  if (record.argb_frame == nullptr) return A_Err_ALLOC;
+bool SameStream(const AVFormatContext& format, int index, const AVStream& probed) {
+  if (index < 0 || static_cast<unsigned>(index) >= format.nb_streams) return false;
+  const AVStream& stream = *format.streams[index];
+  return stream.codecpar->codec_type == probed.codecpar->codec_type &&
+         stream.codecpar->codec_id == probed.codecpar->codec_id &&
+         av_cmp_q(stream.time_base, probed.time_base) == 0;
+}
 
-  const int size = av_image_get_buffer_size(AV_PIX_FMT_ARGB, record.width, record.height, 1);
-  if (size <= 0) return A_Err_ALLOC;
-  record.argb_buffer = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(size)));
-  if (record.argb_buffer == nullptr) return A_Err_ALLOC;
-  record.argb_buffer_size = size;
-  AVFrame& argb = *record.argb_frame;
-  if (av_image_fill_arrays(argb.data, argb.linesize, record.argb_buffer, AV_PIX_FMT_ARGB,
-                           record.width, record.height, 1) < 0) {
-    return A_Err_ALLOC;
+// A second demuxer on the same file for the stream `index` of `probed`. The
+// format is known, and where the header lists every stream the probe's
+// decoding is not needed again (the decoder takes its parameters from the
+// first demuxer's probe).
+FormatContextPtr OpenSecondDemuxer(const char* path, const AVFormatContext& probed, int index) {
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, path, probed.iformat, nullptr) != 0) return nullptr;
+  FormatContextPtr format(raw);
+  const AVStream& wanted = *probed.streams[index];
+  if ((format->ctx_flags & AVFMTCTX_NOHEADER) == 0 && SameStream(*format, index, wanted))
+    return format;
+  if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
+  return SameStream(*format, index, wanted) ? std::move(format) : nullptr;
+}
+
+// Only the reader's own stream is read: the demuxer skips the others' data.
+void ReadOnly(AVFormatContext& format, int index) {
+  for (unsigned i = 0; i < format.nb_streams; ++i) {
+    format.streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
   }
-  argb.format = AV_PIX_FMT_ARGB;
-  argb.width = record.width;
-  argb.height = record.height;
-  return result;
 }
 
-// Steps 3 and 4. Returns 0, 2 (no usable decoder or picture size) or 4.
-A_Err OpenVideo(FootageOptions& record) {
-  AVFormatContext& format = *record.format_ctx;
-  record.video_stream_index = FirstStreamOf(format, AVMEDIA_TYPE_VIDEO);
-  if (record.video_stream_index < 0) return A_Err_NONE;
-  AVStream& stream = *format.streams[record.video_stream_index];
-  record.video_stream = &stream;
+// What the open found, before it is committed.
+struct Opening {
+  FormatContextPtr probed;  // the first demuxer, until a reader takes it
+  std::unique_ptr<FootageItem> item = std::make_unique<FootageItem>();
+  int video_index = -1;
+  int audio_index = -1;
+  bool video_usable = false;
+  bool audio_usable = false;
+  bool unusable_stream = false;  // a stream was found but cannot be used
+};
+
+// Steps 3 and 4. Returns 0, 2 (no decoder) or 4.
+A_Err OpenVideo(Opening& open, FootageOptions& record) {
+  AVFormatContext& format = *open.probed;
+  open.video_index = FirstStreamOf(format, AVMEDIA_TYPE_VIDEO);
+  if (open.video_index < 0) return A_Err_NONE;
+  AVStream& stream = *format.streams[open.video_index];
   if (!VideoRateAccepted(stream.r_frame_rate.num, stream.r_frame_rate.den)) return A_Err_NONE;
 
-  record.video_codec = avcodec_find_decoder(stream.codecpar->codec_id);
-  CodecContextPtr context = OpenDecoder(stream, record.video_codec);
-  if (!context) return A_Err_STRUCT;
+  CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base);
+  if (!decoder) return A_Err_STRUCT;
   // A picture FFmpeg cannot size cannot be delivered; the ARGB row length
-  // must also fit the 32-bit row_bytes.
-  if (context->width <= 0 || context->height <= 0 || context->width > INT32_MAX / 4)
-    return A_Err_STRUCT;
-
-  record.video_codec_ctx = context.release();
+  // must also fit 32 bits.
+  if (decoder->width <= 0 || decoder->height <= 0 || decoder->width > INT32_MAX / 4) {
+    open.unusable_stream = true;
+    return A_Err_NONE;
+  }
+  VideoReader& video = open.item->video;
+  video.stream_index = open.video_index;
+  video.stream = &stream;
+  video.decoder = std::move(decoder);
+  open.video_usable = true;
   record.video_open = 1;
-  record.width = record.video_codec_ctx->width;
-  record.height = record.video_codec_ctx->height;
-  record.row_bytes = record.width * 4;
+  record.width = video.decoder->width;
+  record.height = video.decoder->height;
   record.frame_rate.num = stream.r_frame_rate.num;
   record.frame_rate.den = static_cast<uint32_t>(stream.r_frame_rate.den);
   record.depth = 32;
-  const A_Err result = AllocatePictures(record);
-  record.last_video_pts = -1;
-  return result;
+
+  video.picture.reset(av_frame_alloc());
+  const int size = av_image_get_buffer_size(AV_PIX_FMT_ARGB, record.width, record.height, 1);
+  if (size > 0) video.scratch.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(size))));
+  if (!video.picture || !video.scratch) return A_Err_ALLOC;
+  video.scratch_size = size;
+  return A_Err_NONE;
 }
 
 // Step 5. Returns 0 or 2.
-A_Err OpenAudio(FootageOptions& record) {
-  AVFormatContext& format = *record.format_ctx;
-  record.audio_stream_index = FirstStreamOf(format, AVMEDIA_TYPE_AUDIO);
-  if (record.audio_stream_index < 0) {
+A_Err OpenAudio(Opening& open, FootageOptions& record) {
+  AVFormatContext& format = *open.probed;
+  open.audio_index = FirstStreamOf(format, AVMEDIA_TYPE_AUDIO);
+  if (open.audio_index < 0) return A_Err_NONE;
+  AVStream& stream = *format.streams[open.audio_index];
+  record.has_audio = 1;
+  CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base);
+  if (!decoder) return A_Err_STRUCT;
+  // Without a sample rate there is no sound the host could be told about.
+  if (decoder->sample_rate <= 0) {
     record.has_audio = 0;
+    open.unusable_stream = true;
     return A_Err_NONE;
   }
-  AVStream& stream = *format.streams[record.audio_stream_index];
-  record.has_audio = 1;
-  record.audio_stream = &stream;
-  record.audio_codec = avcodec_find_decoder(stream.codecpar->codec_id);
-  CodecContextPtr context = OpenDecoder(stream, record.audio_codec);
-  // Without a sample rate there is no sound the host could be told about.
-  if (!context || context->sample_rate <= 0) return A_Err_STRUCT;
-
-  record.audio_codec_ctx = context.release();
-  record.audio_open = 1;
+  SoundReader& sound = open.item->sound;
+  sound.stream_index = open.audio_index;
+  sound.start_time = stream.start_time;
+  // The probe's parameters, for a fresh decoder whenever decoding restarts
+  // from the start.
+  sound.params.reset(avcodec_parameters_alloc());
+  if (!sound.params || avcodec_parameters_copy(sound.params.get(), stream.codecpar) < 0)
+    return A_Err_STRUCT;
+  sound.rate = decoder->sample_rate;
+  sound.decoder = std::move(decoder);
+  sound.frame.reset(av_frame_alloc());
+  if (!sound.frame) return A_Err_STRUCT;
+  open.audio_usable = true;
   record.channels = 2;
-  record.sound_rate = static_cast<double>(record.audio_codec_ctx->sample_rate);
+  record.sound_rate = static_cast<double>(sound.rate);
   record.sound_encoding = AEIO_E_SIGNED_FLOAT;
   record.sample_size = 4;
-  record.audio_frame = av_frame_alloc();
-  return record.audio_frame != nullptr ? A_Err_NONE : A_Err_STRUCT;
+  return A_Err_NONE;
+}
+
+// Gives each used stream its demuxer: the picture keeps the probed one; the
+// sound gets a second one, or the probed one when there is no picture.
+A_Err GiveDemuxers(Opening& open, const char* path) {
+  if (open.audio_usable) {
+    SoundReader& sound = open.item->sound;
+    sound.format = open.video_usable ? OpenSecondDemuxer(path, *open.probed, open.audio_index)
+                                     : std::move(open.probed);
+    if (!sound.format) return A_Err_STRUCT;
+    sound.stream = sound.format->streams[open.audio_index];
+    ReadOnly(*sound.format, open.audio_index);
+  }
+  if (open.video_usable) {
+    open.item->video.format = std::move(open.probed);
+    ReadOnly(*open.item->video.format, open.video_index);
+  }
+  return A_Err_NONE;
 }
 
 }  // namespace
@@ -139,24 +189,41 @@ A_Err OpenAudio(FootageOptions& record) {
 A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const char* path) {
   if (basic_data == nullptr || basic_data->pica_basicP == nullptr) throw SuiteMissing{};
   record.video_open = 0;
+  record.has_audio = 0;
   if (path == nullptr) return A_Err_STRUCT;
 
-  // 1. avformat_open_input frees the context itself when it fails.
-  if (avformat_open_input(&record.format_ctx, path, nullptr, nullptr) != 0) return A_Err_STRUCT;
-  if (avformat_find_stream_info(record.format_ctx, nullptr) < 0) return A_Err_STRUCT;
+  // 1.
+  Opening open;
+  open.probed = OpenProbed(path);
+  if (!open.probed) return A_Err_STRUCT;
 
   // 2.
   const ContainerValues container =
-      ContainerValuesFrom(record.format_ctx->bit_rate, record.format_ctx->duration);
-  record.bit_rate = container.bit_rate;
+      ContainerValuesFrom(open.probed->bit_rate, open.probed->duration);
   record.file_size = container.file_size;
   record.duration = container.duration;
 
   // 3, 4: a 2 here ends the open before the audio is looked at.
-  const A_Err video_result = OpenVideo(record);
-  if (video_result == A_Err_STRUCT) return video_result;
+  A_Err result = OpenVideo(open, record);
+  if (result == A_Err_STRUCT) return result;
 
-  // 5.
-  const A_Err audio_result = OpenAudio(record);
-  return audio_result != A_Err_NONE ? audio_result : video_result;
+  // 5: the video's streams are still those of the probed demuxer.
+  const AVStream* video_stream =
+      open.video_usable ? open.probed->streams[open.video_index] : nullptr;
+  const AVStream* audio_stream = nullptr;
+  if (const A_Err audio_result = OpenAudio(open, record); audio_result != A_Err_NONE) {
+    return audio_result;
+  }
+  if (open.audio_usable) audio_stream = open.probed->streams[open.audio_index];
+
+  // 6.
+  if (open.unusable_stream && !open.video_usable && !open.audio_usable) return A_Err_STRUCT;
+
+  // 7.
+  record.origin = OriginOf(video_stream, audio_stream);
+  if (const A_Err demux_result = GiveDemuxers(open, path); demux_result != A_Err_NONE) {
+    return demux_result;
+  }
+  record.item = open.item.release();
+  return result;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 namespace standin {
 

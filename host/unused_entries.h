@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 namespace standin {
 

@@ -1,6 +1,6 @@
 #include "shell/function_block.h"
 
-#include "shell/callbacks.h"
+#include "shell/base/callbacks.h"
 #include "shell/stubs.h"
 
 void FillFunctionBlock(AEIO_FunctionBlock4* block) {
@@ -20,7 +20,7 @@ void FillFunctionBlock(AEIO_FunctionBlock4* block) {
   b.AEIO_GetSound = Zarn_GetSound;
   b.AEIO_InqNextFrameTime = kDefaultHandlingStub<decltype(b.AEIO_InqNextFrameTime)>;
   b.AEIO_CloseSourceFiles = kReturnZeroStub<decltype(b.AEIO_CloseSourceFiles)>;
-  b.AEIO_CountUserData = kReturnZeroStub<decltype(b.AEIO_CountUserData)>;
-  b.AEIO_GetUserData = kReturnZeroStub<decltype(b.AEIO_GetUserData)>;
+  b.AEIO_CountUserData = Zarn_CountUserData;
+  b.AEIO_GetUserData = Zarn_GetUserData;
   b.AEIO_VerifyFileImportable = Zarn_VerifyFileImportable;
 }

@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "shell/suite_cache.h"
+#include "shell/base/suite_cache.h"
 
 namespace {
 

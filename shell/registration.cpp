@@ -3,11 +3,11 @@
 #include <cstring>
 
 #include "diag/trace_log.h"
+#include "shell/base/plugin_id.h"
+#include "shell/base/suite_cache.h"
 #include "shell/function_block.h"
 #include "shell/module_info.h"
-#include "shell/plugin_id.h"
 #include "shell/stubs.h"
-#include "shell/suite_cache.h"
 
 A_Err RegisterImporter(const SPBasicSuite* basic, AEGP_PluginID plugin_id) {
   SuiteCache suites(basic);

@@ -4,8 +4,8 @@
 // callback.
 #pragma once
 
-#include "shell/callback_edge.h"
-#include "shell/host_api.h"
+#include "shell/base/callback_edge.h"
+#include "shell/base/host_api.h"
 
 namespace stub_detail {
 template <A_Err kResult, typename Fn>
@@ -29,6 +29,12 @@ inline constexpr Fn kDefaultHandlingStub =
 
 // Registered as the death hook: nothing to tear down at shutdown.
 A_Err Zarn_DeathHook(AEGP_GlobalRefcon plugin_refcon, AEGP_DeathRefcon refcon);
+
+// The footage carries no user data: a count of 0, and no data handle.
+A_Err Zarn_CountUserData(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_u_long typeLu,
+                         A_u_long max_sizeLu, A_u_long* num_of_typeLu);
+A_Err Zarn_GetUserData(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_u_long typeLu,
+                       A_u_long indexLu, A_u_long max_sizeLu, AEIO_Handle* dataPH);
 
 // Accepts every file offered, without looking at it.
 A_Err Zarn_VerifyFileImportable(AEIO_BasicData* basic_dataP, AEIO_ModuleSignature sig,

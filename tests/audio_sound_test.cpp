@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -13,10 +14,11 @@
 
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
+#include "tests/support/probe.h"
 #include "tests/support/reference_audio.h"
 #include "tests/support/reference_video.h"
+#include "tests/support/seek_counter.h"
 #include "tests/support/temp_cwd.h"
-#include "tests/support/probe.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -278,12 +280,13 @@ TEST(SoundEdges, UnusableTimesAndFootageWithoutSoundGiveSilence) {
     EXPECT_TRUE(Matches(got, std::vector<float>(960 * 2, 0.0f), true));
   }
 
+  // Footage that told the host no sound format has no buffer size to fill.
   zarn_test::PluginSession& plugin = sound.session();
   AEIO_InSpecH silent = plugin.Import("silent.mkv", &err);
   ASSERT_EQ(err, A_Err_NONE);
   std::vector<float> buffer(960 * 2, kPattern);
   EXPECT_EQ(plugin.host.GetSound(silent, A_Time{0, 25}, 0, 960, buffer.data()), A_Err_NONE);
-  EXPECT_TRUE(Matches(buffer, std::vector<float>(960 * 2, 0.0f), true));
+  EXPECT_TRUE(Matches(buffer, std::vector<float>(960 * 2, kPattern), true)) << "written to";
   EXPECT_EQ(plugin.Close(silent), A_Err_NONE);
 }
 
@@ -291,7 +294,8 @@ TEST(SoundEdges, HostFailuresAreReturnedAndNothingStaysLocked) {
   SoundSession sound("mp3_44k.mkv");
   ASSERT_EQ(sound.error(), "");
   standin::Host& host = sound.session().host;
-  const std::vector<float> silence(441 * 2, 0.0f);
+  // Without the record the buffer's size is not known: nothing is written.
+  const std::vector<float> untouched(441 * 2, kPattern);
   struct Case {
     standin::Op op;
     bool null_lock;
@@ -309,7 +313,7 @@ TEST(SoundEdges, HostFailuresAreReturnedAndNothingStaysLocked) {
     const std::vector<float> got = sound.Get(4410, 441, &err);
     host.ClearFaults();
     EXPECT_EQ(err, c.want) << standin::OpName(c.op);
-    EXPECT_TRUE(Matches(got, silence, true)) << standin::OpName(c.op);
+    EXPECT_TRUE(Matches(got, untouched, true)) << standin::OpName(c.op);
     EXPECT_EQ(host.LockedHandleCount(), 0u) << standin::OpName(c.op);
     EXPECT_EQ(host.OutstandingSuites(), 0) << standin::OpName(c.op);
   }
@@ -320,27 +324,6 @@ TEST(SoundEdges, HostFailuresAreReturnedAndNothingStaysLocked) {
   A_Err err = 0;
   EXPECT_TRUE(Matches(sound.Get(4851, 441, &err), sound.ref().Expected(4851, 441), false));
   EXPECT_EQ(err, 77);
-}
-
-// Someone else reading the shared demuxer between two requests (as a frame
-// request does) must not shift the sound that follows.
-TEST(SoundEdges, DemuxerMovedBetweenConsecutiveRequests) {
-  for (const bool clears_resume : {true, false}) {
-    SoundSession sound("flac_44k.mkv");
-    ASSERT_EQ(sound.error(), "");
-    EXPECT_TRUE(Matches(sound.Get(10000, 4410), sound.ref().Expected(10000, 4410), true));
-    FootageOptions* record = sound.session().Record(sound.spec());
-    ASSERT_NE(record, nullptr);
-    AVPacket* packet = av_packet_alloc();
-    for (int i = 0; i < 5 && av_read_frame(record->format_ctx, packet) >= 0; ++i)
-      av_packet_unref(packet);
-    av_packet_free(&packet);
-    record->last_video_pts = 40;  // what a frame request leaves
-    if (clears_resume) record->audio_resume_valid = 0;
-    EXPECT_TRUE(Matches(sound.Get(14410, 4410), sound.ref().Expected(14410, 4410), true))
-        << (clears_resume ? "resume cleared" : "only last_video_pts changed");
-    EXPECT_EQ(record->last_video_pts, -2);
-  }
 }
 
 TEST(SoundEdges, TraceLinesOfARequest) {
@@ -392,36 +375,6 @@ TEST(SoundEdges, ManyRequestsLeaveNothingBehind) {
     EXPECT_EQ(session.Close(spec), A_Err_NONE);
   }
   EXPECT_TRUE(session.Clean());
-}
-
-// Frame and sound requests take turns on the shared demuxer: every picture is
-// still the right one and the sound, asked for in consecutive stretches,
-// still joins without a gap.
-TEST(SoundEdges, FrameRequestsBetweenSoundRequests) {
-  for (const char* clip : {"h264_aac.mkv", "h264_mp3.flv", "vp9_opus.mkv"}) {
-    SoundSession sound(clip);
-    ASSERT_EQ(sound.error(), "") << clip;
-    const zarn_test::ReferenceVideo video = zarn_test::DecodeReference(zarn_test::MediaPath(clip));
-    ASSERT_TRUE(video.ok) << clip << ": " << video.error;
-    standin::World world(video.width, video.height);
-    const uint32_t chunk = static_cast<uint32_t>(sound.ref().rate / 25);  // one picture's worth
-    const int64_t origin = 2 * chunk + 17;
-    std::vector<float> joined;
-    for (int i = 0; i < 12; ++i) {
-      const std::vector<float> got = sound.Get(origin + int64_t{i} * chunk, chunk);
-      joined.insert(joined.end(), got.begin(), got.end());
-      // Pictures forward, one back, one far: reuse, read forward and seek all follow sound.
-      const int picture = (i % 4 == 3) ? 1 : std::min<int>(i + 3, video.pictures.size() - 1);
-      const A_Time at = video.TimeOf(picture);
-      ASSERT_EQ(sound.session().host.DrawFrame(sound.spec(), at, world), A_Err_NONE);
-      const int want = video.ExpectedIndex(at);
-      ASSERT_GE(want, 0);
-      EXPECT_TRUE(world.Pixels() == video.pictures[want].argb)
-          << clip << ": picture " << picture << " after sound request " << i;
-      EXPECT_TRUE(world.GuardsIntact());
-    }
-    EXPECT_TRUE(Matches(joined, sound.ref().Expected(origin, int64_t{chunk} * 12), false)) << clip;
-  }
 }
 
 }  // namespace
@@ -485,6 +438,164 @@ TEST(SoundEdges, SilenceForAGapInTheFile) {
             A_Err_NONE);
   EXPECT_TRUE(Matches(buffer, std::vector<float>(4000 * 2, 0.0f), true)) << "inside the gap";
   EXPECT_EQ(session.Close(spec), A_Err_NONE);
+}
+
+// ------------------------------------------------- picture and sound together
+
+// Picture and sound that start apart (make_media.sh, sync_*): the white
+// picture and the click belong to the same instant M of the file, which
+// starts at 0, so both lie at footage time M.
+struct SyncClip {
+  const char* name;
+  int marker_ms;  // M
+};
+const SyncClip kSyncClips[] = {
+    {"sync_after.mkv", 1000},    {"sync_before.mkv", 1500},   {"sync_frame.mkv", 1000},
+    {"sync_together.mkv", 1000}, {"sync_after.flv", 1000},    {"sync_before.flv", 1500},
+    {"sync_frame.flv", 1000},    {"sync_together.flv", 1000},
+};
+
+// The mean of a picture's red channel: about 255 for white, 0 for black.
+double MeanRed(const std::vector<uint8_t>& argb) {
+  double sum = 0;
+  for (size_t i = 1; i < argb.size(); i += 4) sum += argb[i];
+  return sum / static_cast<double>(argb.size() / 4);
+}
+
+TEST(Timeline, PictureAndSoundOfOneInstantMeet) {
+  for (const SyncClip& clip : kSyncClips) {
+    SCOPED_TRACE(clip.name);
+    SoundSession sound(clip.name);
+    ASSERT_EQ(sound.error(), "");
+    standin::World world(160, 120);
+    for (const int step_ms : {-50, 0, 50}) {  // the frame before, the marker, the frame after
+      ASSERT_EQ(sound.session().host.DrawFrame(sound.spec(), A_Time{clip.marker_ms + step_ms, 1000},
+                                               world),
+                A_Err_NONE);
+      const double red = MeanRed(world.Pixels());
+      EXPECT_EQ(red > 200, step_ms == 0) << "frame at " << clip.marker_ms + step_ms << " ms";
+      EXPECT_TRUE(red > 200 || red < 50);
+    }
+    // Two seconds from footage sample 0: silence but for the click, at
+    // round(M x rate), in both channels.
+    const int rate = sound.ref().rate;
+    const int64_t click = (int64_t{clip.marker_ms} * rate + 500) / 1000;
+    const std::vector<float> got = sound.Get(0, static_cast<uint32_t>(2 * rate));
+    std::vector<int64_t> loud;
+    for (size_t i = 0; i < got.size(); ++i) {
+      if (std::fabs(got[i]) > 0.5f) loud.push_back(static_cast<int64_t>(i / 2));
+    }
+    EXPECT_EQ(loud, (std::vector<int64_t>{click, click}));
+  }
+}
+
+// As the host previews: a frame, the sound that covers it (1/fps of sound),
+// the next frame... Every picture is the sequential decode's, the sound joins
+// into the continuous decode, and nothing seeks after the first frame and
+// sound request.
+struct AvClip {
+  const char* name;
+  bool lossless;
+};
+const AvClip kAvClips[] = {
+    {"h264_aac.mkv", false},   {"h264_mp3.flv", false},   {"h264_aac.flv", false},
+    {"vp9_opus.mkv", false},   {"mpeg4.mkv", false},      {"two_streams.mkv", false},
+    {"vp8_vorbis.mkv", false}, {"sync_before.mkv", true}, {"sync_frame.flv", true},
+};
+
+std::string AvClipName(const ::testing::TestParamInfo<AvClip>& info) {
+  std::string name = info.param.name;
+  for (char& c : name) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) c = '_';
+  }
+  return name;
+}
+
+// The first footage sample of frame i: round(i / fps x rate).
+int64_t FirstSampleOfFrame(int64_t i, const zarn_test::ReferenceVideo& video, int rate) {
+  const int64_t num = i * video.rate_den * rate;
+  return (num + video.rate_num / 2) / video.rate_num;
+}
+
+class Interleaved : public ::testing::TestWithParam<AvClip> {};
+
+TEST_P(Interleaved, PicturesAndJoinedSoundMatchTheirReferences) {
+  const AvClip& clip = GetParam();
+  SoundSession sound(clip.name);
+  ASSERT_EQ(sound.error(), "");
+  const zarn_test::ReferenceVideo video =
+      zarn_test::DecodeReference(zarn_test::MediaPath(clip.name));
+  ASSERT_TRUE(video.ok) << video.error;
+  standin::World world(video.width, video.height);
+  const int rate = sound.ref().rate;
+  const int frames = static_cast<int>(video.pictures.size());
+  std::vector<float> joined;
+  const int64_t seeks_at_start = zarn_test::SeekCount();
+  int64_t seeks_after_first = 0;
+  for (int i = 0; i < frames; ++i) {
+    const A_Time at{static_cast<A_long>(int64_t{i} * video.rate_den),
+                    static_cast<A_u_long>(video.rate_num)};
+    ASSERT_EQ(sound.session().host.DrawFrame(sound.spec(), at, world), A_Err_NONE);
+    const int want = video.ExpectedIndex(at);
+    ASSERT_GE(want, 0) << "frame " << i;
+    EXPECT_TRUE(world.Pixels() == video.pictures[static_cast<size_t>(want)].argb) << "frame " << i;
+    const int64_t first = FirstSampleOfFrame(i, video, rate);
+    const auto count = static_cast<uint32_t>(FirstSampleOfFrame(i + 1, video, rate) - first);
+    const std::vector<float> got = sound.Get(first, count);
+    joined.insert(joined.end(), got.begin(), got.end());
+    if (i == 0) seeks_after_first = zarn_test::SeekCount();
+  }
+  EXPECT_TRUE(Matches(joined, sound.ref().Expected(0, static_cast<int64_t>(joined.size() / 2)),
+                      clip.lossless));
+  if (zarn_test::SeeksCounted()) {
+    // The counter sees the module: its first sound request seeks to the start.
+    EXPECT_GT(seeks_after_first, seeks_at_start);
+    EXPECT_EQ(zarn_test::SeekCount(), seeks_after_first) << "a request after the first seeked";
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, Interleaved, ::testing::ValuesIn(kAvClips), AvClipName);
+
+// Frames anywhere, sound that goes on or jumps, in a random order that the
+// seed replays (ZARN_TEST_SEED sets it).
+TEST(Interleaved, RandomMixesStayExact) {
+  const char* seed_text = std::getenv("ZARN_TEST_SEED");
+  const uint32_t seed = seed_text != nullptr
+                            ? static_cast<uint32_t>(std::strtoul(seed_text, nullptr, 10))
+                            : 20261208u;
+  SCOPED_TRACE("seed " + std::to_string(seed));
+  std::mt19937 random(seed);
+  for (const AvClip& clip : {AvClip{"h264_aac.mkv", false}, AvClip{"sync_frame.flv", true},
+                             AvClip{"vp9_opus.mkv", false}}) {
+    SCOPED_TRACE(clip.name);
+    SoundSession sound(clip.name);
+    ASSERT_EQ(sound.error(), "");
+    const zarn_test::ReferenceVideo video =
+        zarn_test::DecodeReference(zarn_test::MediaPath(clip.name));
+    ASSERT_TRUE(video.ok) << video.error;
+    standin::World world(video.width, video.height);
+    const ReferenceAudio& ref = sound.ref();
+    // Jumps stay clear of the AAC clip's noisy end (see Clip::noise_at_end).
+    const int64_t last_start = ref.frames() - ref.FootageOffset() - kNoisyTail - 5000;
+    int64_t next_sound = 0;
+    for (int n = 0; n < 60; ++n) {
+      if (random() % 2 == 0) {
+        const int picture = static_cast<int>(random() % video.pictures.size());
+        const A_Time at = video.TimeOf(picture);
+        ASSERT_EQ(sound.session().host.DrawFrame(sound.spec(), at, world), A_Err_NONE);
+        EXPECT_TRUE(world.Pixels() ==
+                    video.pictures[static_cast<size_t>(video.ExpectedIndex(at))].argb)
+            << "request " << n << ": picture " << picture;
+      } else {
+        if (random() % 5 < 2) next_sound = static_cast<int64_t>(random() % last_start);
+        const auto count = static_cast<uint32_t>(1 + random() % 4800);
+        EXPECT_TRUE(
+            Matches(sound.Get(next_sound, count), ref.Expected(next_sound, count), clip.lossless))
+            << "request " << n << ": sound from " << next_sound;
+        next_sound += count;
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -63,6 +63,36 @@ TEST(SoundMath, TicksAndSamples) {
   EXPECT_EQ(SaturatingAdd(-5, 7), 2);
 }
 
+// Where footage sample 0 lies in a decode: from the first frame's timestamp
+// to the origin, which may come from the other stream's time base.
+TEST(SoundMath, SamplesBetweenTwoTimeBases) {
+  const TimeBase ms{1, 1000}, mpeg{1, 90000}, aac{1, 44100};
+  struct Case {
+    int64_t from;
+    TimeBase from_tb;
+    int64_t to;
+    TimeBase to_tb;
+    int32_t rate;
+    std::optional<int64_t> want;
+  } const cases[] = {
+      {0, ms, 500, ms, 48000, 24000},                 // sound starts 0.5 s after the origin
+      {500, ms, 0, ms, 48000, -24000},                // the origin after the first frame
+      {-21, ms, 0, ms, 44100, 926},                   // 926.1
+      {5, ms, 0, ms, 44100, -221},                    // -220.5: halves away from zero
+      {0, aac, 3003, mpeg, 44100, 1471},              // 1471.47, across time bases
+      {1024, aac, 0, mpeg, 44100, -1024},             // exact in its own base
+      {0, ms, INT64_MAX, mpeg, 48000, std::nullopt},  // beyond 2^62 samples
+      {INT64_MIN, ms, INT64_MAX, ms, 8000, std::nullopt},
+      {0, TimeBase{0, 1}, 0, ms, 48000, std::nullopt},
+      {0, ms, 0, TimeBase{1, -5}, 48000, std::nullopt},
+      {0, ms, 0, ms, 0, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(SamplesBetween(c.from, c.from_tb, c.to, c.to_tb, c.rate), c.want)
+        << c.from << " -> " << c.to << " at " << c.rate;
+  }
+}
+
 TEST(SoundMath, SnapToFrameGrid) {
   struct Case {
     int64_t estimate;
@@ -154,7 +184,8 @@ TEST(SoundConverter, LayoutsBecomeStereo) {
   counted.order = AV_CHANNEL_ORDER_UNSPEC;  // six channels, names unknown
   counted.nb_channels = 6;
 
-  SoundConverter converter(48000);
+  ResamplerState state;
+  SoundConverter converter(state, 48000);
   // Mono goes to both sides; stereo stays as it is.
   ASSERT_EQ(converter.Convert(*MakeFrame(mono, 100)), 100);
   EXPECT_FLOAT_EQ(converter.samples()[0], converter.samples()[1]);
@@ -171,7 +202,8 @@ TEST(SoundConverter, LayoutsBecomeStereo) {
 }
 
 TEST(SoundConverter, FramesItCannotTakeBecomeSilenceOfTheirLength) {
-  SoundConverter converter(48000);
+  ResamplerState state;
+  SoundConverter converter(state, 48000);
   AVChannelLayout none{};  // no channels at all
   Frame empty = MakeFrame(none, 480);
   ASSERT_EQ(converter.Convert(*empty), 480);

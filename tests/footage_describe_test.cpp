@@ -14,6 +14,7 @@ extern "C" {
 #include <libavutil/mem.h>
 }
 
+#include "footage/footage_item.h"
 #include "footage/footage_options.h"
 #include "footage/native_frame_rate.h"
 #include "support/paths.h"
@@ -318,11 +319,11 @@ INSTANTIATE_TEST_SUITE_P(EachHostStep, DisposeFailure, ::testing::ValuesIn(kDisp
 TEST_F(FootageSession, DisposeReleasesAnAudioDecoderThatNeverOpened) {
   FootageOptions record{};
   record.has_audio = 1;
-  record.audio_open = 0;
-  record.audio_stream_index = 0;
-  record.audio_codec_ctx = avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC));
+  record.item = new FootageItem;
+  record.item->sound.stream_index = 0;
+  record.item->sound.decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC)));
   record.path = av_strdup("no_such_clip.mkv");
-  ASSERT_NE(record.audio_codec_ctx, nullptr);
+  ASSERT_NE(record.item->sound.decoder, nullptr);
   std::vector<uint8_t> bytes(sizeof record);
   std::memcpy(bytes.data(), &record, sizeof record);
   AEIO_InSpecH spec = host.NewInSpec();

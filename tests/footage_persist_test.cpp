@@ -106,16 +106,15 @@ TEST_F(Persist, SaveAndReopenRebuildsTheSameRecordFromThePath) {
     AEIO_InSpecH reopened = host.NewInSpec();
     host.ClearCalls();
     ASSERT_EQ(host.Inflate(reopened, flat), A_Err_NONE);
-    EXPECT_EQ(HostOps(), (std::vector<Op>{Op::GetMemHandleSize, Op::LockMemHandle,
-                                          Op::NewMemHandle, Op::LockMemHandle,
-                                          Op::SetInSpecOptionsHandle, Op::UnlockMemHandle,
-                                          Op::UnlockMemHandle}));
+    EXPECT_EQ(HostOps(), (std::vector<Op>{Op::GetMemHandleSize, Op::LockMemHandle, Op::NewMemHandle,
+                                          Op::LockMemHandle, Op::SetInSpecOptionsHandle,
+                                          Op::UnlockMemHandle, Op::UnlockMemHandle}));
     EXPECT_TRUE(host.TellsFor(reopened).order.empty()) << "inflate must not describe again";
     EXPECT_EQ(host.HandleName(host.OptionsHandle(reopened)), "inflate_options");
     const FootageOptions& after = Record(reopened);
     ASSERT_NE(after.path, nullptr);
     EXPECT_EQ(std::string(after.path), path);
-    EXPECT_NE(after.format_ctx, nullptr);
+    EXPECT_NE(after.item, nullptr);
     ExpectSameDescription(before, after);
 
     // The block is the host's: inflate only read it.

@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "footage/av_owners.h"
+#include "footage/footage_item.h"
 #include "footage/footage_teardown.h"
 #include "footage/media_values.h"
-#include "shell/suite_cache.h"
+#include "shell/base/suite_cache.h"
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
@@ -159,64 +160,70 @@ TEST_P(EveryClip, RecordMatchesProbe) {
   ASSERT_NE(record, nullptr);
 
   EXPECT_STREQ(record->path, MediaPath(clip.name).c_str());
-  ASSERT_NE(record->format_ctx, nullptr);
+  ASSERT_NE(record->item, nullptr);
+  const FootageItem& item = *record->item;
   const int64_t duration = probe.duration_us.value_or(0);
   const int64_t bit_rate = probe.bit_rate.value_or(0);
-  EXPECT_EQ(record->bit_rate, bit_rate);
   EXPECT_EQ(record->file_size, bit_rate * duration / 8000000);
   EXPECT_EQ(record->duration.value, duration / 10000);
   EXPECT_EQ(record->duration.scale, 100u);
 
   const zarn_test::ProbeStream* video = probe.First("video");
-  EXPECT_EQ(record->video_stream_index, video != nullptr ? video->index : -1);
   EXPECT_EQ(record->video_open, clip.video ? 1 : 0);
-  if (video != nullptr) {
-    ASSERT_NE(record->video_stream, nullptr);
-    EXPECT_EQ(record->video_stream->index, video->index);
-  }
   if (clip.video) {
     ASSERT_NE(video, nullptr);
-    ASSERT_NE(record->video_codec_ctx, nullptr);
-    EXPECT_STREQ(avcodec_get_name(record->video_codec_ctx->codec_id), video->codec_name.c_str());
-    EXPECT_EQ(av_cmp_q(record->video_codec_ctx->pkt_timebase, record->video_stream->time_base), 0);
+    EXPECT_EQ(item.video.stream_index, video->index);
+    ASSERT_NE(item.video.stream, nullptr);
+    EXPECT_EQ(item.video.stream->index, video->index);
+    ASSERT_NE(item.video.decoder, nullptr);
+    EXPECT_STREQ(avcodec_get_name(item.video.decoder->codec_id), video->codec_name.c_str());
+    EXPECT_EQ(av_cmp_q(item.video.decoder->pkt_timebase, item.video.stream->time_base), 0);
     EXPECT_EQ(record->width, video->width);
     EXPECT_EQ(record->height, video->height);
-    EXPECT_EQ(record->row_bytes, video->width * 4);
     EXPECT_EQ(record->frame_rate.num, video->rate_num);
     EXPECT_EQ(record->frame_rate.den, static_cast<uint32_t>(video->rate_den));
     EXPECT_EQ(record->depth, 32);
-    EXPECT_EQ(record->last_video_pts, -1);
-    EXPECT_NE(record->video_frame, nullptr);
-    ASSERT_NE(record->argb_frame, nullptr);
-    ASSERT_NE(record->argb_buffer, nullptr);
-    EXPECT_EQ(record->argb_buffer_size, video->width * video->height * 4);
-    EXPECT_EQ(record->argb_frame->data[0], record->argb_buffer);
-    EXPECT_EQ(record->argb_frame->linesize[0], video->width * 4);
+    EXPECT_EQ(item.video.position, VideoPosition::kStart);
+    EXPECT_NE(item.video.picture, nullptr);
+    // The picture's demuxer reads its own stream only.
+    for (unsigned i = 0; i < item.video.format->nb_streams; ++i) {
+      EXPECT_EQ(item.video.format->streams[i]->discard == AVDISCARD_ALL,
+                static_cast<int>(i) != video->index);
+    }
   } else {
     EXPECT_EQ(record->depth, 0);
     EXPECT_EQ(record->width, 0);
     EXPECT_EQ(record->height, 0);
-    EXPECT_EQ(record->video_codec_ctx, nullptr);
-    EXPECT_EQ(record->argb_buffer, nullptr);
+    EXPECT_EQ(item.video.decoder, nullptr);
+    EXPECT_EQ(item.video.format, nullptr);
   }
 
   const zarn_test::ProbeStream* audio = probe.First("audio");
   ASSERT_EQ(audio != nullptr, clip.audio);
-  EXPECT_EQ(record->audio_stream_index, clip.audio ? audio->index : -1);
   EXPECT_EQ(record->has_audio, clip.audio ? 1 : 0);
-  EXPECT_EQ(record->audio_open, clip.audio ? 1 : 0);
   if (clip.audio) {
-    ASSERT_NE(record->audio_codec_ctx, nullptr);
-    EXPECT_STREQ(avcodec_get_name(record->audio_codec_ctx->codec_id), audio->codec_name.c_str());
-    EXPECT_EQ(record->audio_stream->index, audio->index);
+    EXPECT_EQ(item.sound.stream_index, audio->index);
+    ASSERT_NE(item.sound.decoder, nullptr);
+    EXPECT_STREQ(avcodec_get_name(item.sound.decoder->codec_id), audio->codec_name.c_str());
+    ASSERT_NE(item.sound.stream, nullptr);
+    EXPECT_EQ(item.sound.stream->index, audio->index);
+    EXPECT_EQ(av_cmp_q(item.sound.decoder->pkt_timebase, item.sound.stream->time_base), 0);
     EXPECT_EQ(record->sound_rate, static_cast<double>(audio->sample_rate));
+    EXPECT_EQ(item.sound.rate, audio->sample_rate);
     EXPECT_EQ(record->channels, 2);
     EXPECT_EQ(record->sample_size, 4);
     EXPECT_EQ(record->sound_encoding, 3);
-    EXPECT_NE(record->audio_frame, nullptr);
+    EXPECT_NE(item.sound.frame, nullptr);
+    // Its own demuxer when there is a picture, reading only the sound.
+    ASSERT_NE(item.sound.format, nullptr);
+    EXPECT_NE(item.sound.format.get(), item.video.format.get());
+    for (unsigned i = 0; i < item.sound.format->nb_streams; ++i) {
+      EXPECT_EQ(item.sound.format->streams[i]->discard == AVDISCARD_ALL,
+                static_cast<int>(i) != audio->index);
+    }
   } else {
     EXPECT_EQ(record->sound_rate, 0.0);
-    EXPECT_EQ(record->audio_codec_ctx, nullptr);
+    EXPECT_EQ(item.sound.decoder, nullptr);
   }
 
   EXPECT_EQ(session.Close(spec), A_Err_NONE);
@@ -238,14 +245,14 @@ TEST(OpenMedia, TakesTheFirstVideoAndTheFirstAudioStream) {
   // (160x120).
   DirectOpen open(MediaPath("two_streams.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
-  EXPECT_EQ(open.record.video_stream_index, 1);
+  EXPECT_EQ(open.record.item->video.stream_index, 1);
   EXPECT_EQ(open.record.width, 320);
   EXPECT_EQ(open.record.height, 240);
-  EXPECT_EQ(open.record.audio_stream_index, 0);
+  EXPECT_EQ(open.record.item->sound.stream_index, 0);
   EXPECT_EQ(open.record.sound_rate, 48000.0);
 }
 
-TEST(OpenMedia, RateRejectionKeepsTheStreamAndTheSound) {
+TEST(OpenMedia, RateRejectionKeepsTheSound) {
   ZARN_REQUIRE_FFPROBE();
   const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath("rate_over_1000.mkv"));
   const zarn_test::ProbeStream* video = probe.First("video");
@@ -256,11 +263,10 @@ TEST(OpenMedia, RateRejectionKeepsTheStreamAndTheSound) {
   DirectOpen open(MediaPath("rate_over_1000.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   EXPECT_EQ(open.record.video_open, 0);
-  EXPECT_EQ(open.record.video_stream_index, video->index);
-  EXPECT_NE(open.record.video_stream, nullptr);
-  EXPECT_EQ(open.record.video_frame, nullptr);
+  EXPECT_EQ(open.record.item->video.format, nullptr);
+  EXPECT_EQ(open.record.item->video.picture, nullptr);
   EXPECT_EQ(open.record.frame_rate.num, 0);
-  EXPECT_EQ(open.record.audio_open, 1);
+  EXPECT_TRUE(SoundUsable(open.record.item));
 
   const zarn_test::Probe exact = zarn_test::ProbeFile(MediaPath("rate_1000.mkv"));
   ASSERT_NE(exact.First("video"), nullptr);
@@ -279,29 +285,47 @@ TEST(OpenMedia, CoverPictureIsNotVideo) {
   ASSERT_TRUE(has_cover) << "the clip lost its cover picture";
   DirectOpen open(MediaPath("cover_art.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
-  EXPECT_EQ(open.record.video_stream_index, -1);
-  EXPECT_EQ(open.record.video_stream, nullptr);
+  EXPECT_EQ(open.record.video_open, 0);
+  EXPECT_EQ(open.record.item->video.stream, nullptr);
   EXPECT_EQ(open.record.has_audio, 1);
 }
 
 TEST(OpenMedia, SubtitlesOnlyOpenWithNothingElse) {
   DirectOpen open(MediaPath("subtitles.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
-  EXPECT_NE(open.record.format_ctx, nullptr);
-  EXPECT_EQ(open.record.video_stream_index, -1);
-  EXPECT_EQ(open.record.audio_stream_index, -1);
+  ASSERT_NE(open.record.item, nullptr);
+  EXPECT_FALSE(VideoUsable(open.record.item));
+  EXPECT_FALSE(SoundUsable(open.record.item));
   EXPECT_EQ(open.record.video_open, 0);
   EXPECT_EQ(open.record.has_audio, 0);
-  EXPECT_EQ(open.record.audio_open, 0);
 }
 
-TEST(OpenMedia, DecodersRunWithTheStreamTimeBase) {
-  DirectOpen open(MediaPath("h264_aac.mkv"));
-  ASSERT_EQ(open.result, A_Err_NONE);
-  EXPECT_EQ(
-      av_cmp_q(open.record.audio_codec_ctx->pkt_timebase, open.record.audio_stream->time_base), 0);
-  EXPECT_TRUE(avcodec_is_open(open.record.video_codec_ctx));
-  EXPECT_TRUE(avcodec_is_open(open.record.audio_codec_ctx));
+// Footage time 0 is the earlier of the used streams' starts, in that
+// stream's own time base.
+TEST(OpenMedia, TimelineOriginIsTheEarlierStart) {
+  ZARN_REQUIRE_FFPROBE();
+  struct Case {
+    const char* clip;
+    int64_t origin_ms;  // from the clip's making; -1: the earlier start ffprobe shows
+  } const cases[] = {
+      {"sync_after.mkv", 0}, {"sync_before.flv", 0}, {"h264_mp3.flv", -1},
+      {"hevc.mkv", -1},      {"aac_48k.mkv", -1},    {"vp9_opus.mkv", -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.clip);
+    const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath(c.clip));
+    DirectOpen open(MediaPath(c.clip));
+    ASSERT_EQ(open.result, A_Err_NONE);
+    ASSERT_EQ(open.record.origin.tb_num, 1);
+    ASSERT_EQ(open.record.origin.tb_den, 1000);
+    int64_t earliest = INT64_MAX;
+    for (const char* type : {"video", "audio"}) {
+      if (const zarn_test::ProbeStream* stream = probe.First(type)) {
+        earliest = std::min(earliest, stream->start_pts.value_or(0));
+      }
+    }
+    EXPECT_EQ(open.record.origin.pts, c.origin_ms >= 0 ? c.origin_ms : earliest);
+  }
 }
 
 // ---------------------------------------------------------------- failures
@@ -309,38 +333,67 @@ TEST(OpenMedia, DecodersRunWithTheStreamTimeBase) {
 struct FailureCase {
   const char* name;
   A_Err result;
-  bool format_open;
   uint8_t video_open;
   uint8_t has_audio;
-  int32_t audio_stream_index;  // 0 when the open never reached the audio
 };
 
-// What a failed open leaves in the record (for FreeFootage), and that
+// A failed open keeps nothing open (the record holds no item), and
 // FreeFootage then leaves nothing, also when called again.
-TEST(OpenMedia, FailuresLeaveAFreeableRecord) {
+TEST(OpenMedia, FailuresKeepNothingOpen) {
   const FailureCase cases[] = {
-      {"does_not_exist.mkv", A_Err_STRUCT, false, 0, 0, 0},
-      {"not_media.mkv", A_Err_STRUCT, false, 0, 0, 0},
-      {"header_cut.mkv", A_Err_STRUCT, false, 0, 0, 0},
-      {"empty.mkv", A_Err_STRUCT, false, 0, 0, 0},
-      {".", A_Err_STRUCT, false, 0, 0, 0},  // the media folder itself
-      {"no_video_decoder.mkv", A_Err_STRUCT, true, 0, 0, 0},
-      {"no_audio_decoder.mkv", A_Err_STRUCT, true, 1, 1, 1},
+      {"does_not_exist.mkv", A_Err_STRUCT, 0, 0},
+      {"not_media.mkv", A_Err_STRUCT, 0, 0},
+      {"header_cut.mkv", A_Err_STRUCT, 0, 0},
+      {"empty.mkv", A_Err_STRUCT, 0, 0},
+      {".", A_Err_STRUCT, 0, 0},  // the media folder itself
+      {"no_video_decoder.mkv", A_Err_STRUCT, 0, 0},
+      {"no_audio_decoder.mkv", A_Err_STRUCT, 1, 1},
   };
   for (const FailureCase& c : cases) {
     SCOPED_TRACE(c.name);
     DirectOpen open(MediaPath(c.name));
     EXPECT_EQ(open.result, c.result);
-    EXPECT_EQ(open.record.format_ctx != nullptr, c.format_open);
+    EXPECT_EQ(open.record.item, nullptr);
     EXPECT_EQ(open.record.video_open, c.video_open);
     EXPECT_EQ(open.record.has_audio, c.has_audio);
-    EXPECT_EQ(open.record.audio_stream_index, c.audio_stream_index);
-    EXPECT_EQ(open.record.audio_open, 0);
-    EXPECT_EQ(open.record.audio_codec_ctx, nullptr);
     FreeFootage(open.record);
     EXPECT_TRUE(AllZero(open.record));
     FreeFootage(open.record);
     EXPECT_TRUE(AllZero(open.record));
+  }
+}
+
+// A stream that cannot be used (nothing sizes the picture; no sample rate)
+// is left out, and the file imports with the other; alone it is a 2.
+TEST(OpenMedia, UnusableStreamLeavesTheOther) {
+  struct Case {
+    const char* name;
+    A_Err result;
+    bool picture, sound;
+  } const cases[] = {
+      {"no_picture_size.mkv", A_Err_NONE, false, true},
+      {"no_sound_rate.mkv", A_Err_NONE, true, false},
+      {"sound_rate_0.mkv", A_Err_STRUCT, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    zarn_test::PluginSession session;
+    ASSERT_TRUE(session.ready()) << session.error;
+    A_Err err = -1;
+    AEIO_InSpecH spec = session.Import(c.name, &err);
+    EXPECT_EQ(err, c.result);
+    const standin::Told& told = session.host.TellsFor(spec);
+    EXPECT_EQ(told.dimensions.has_value(), c.picture);
+    EXPECT_EQ(told.sound_rate.has_value(), c.sound);
+    if (err == A_Err_NONE) {
+      const FootageItem* item = session.Record(spec)->item;
+      EXPECT_EQ(VideoUsable(item), c.picture);
+      EXPECT_EQ(SoundUsable(item), c.sound);
+      EXPECT_EQ(session.Close(spec), A_Err_NONE);
+    } else {
+      session.host.DeleteInSpec(spec);
+    }
+    EXPECT_TRUE(session.Clean());
   }
 }
 
@@ -385,8 +438,8 @@ TEST(OpenMedia, PictureBufferFailureIsAllocationError) {
   }
   EXPECT_EQ(result, A_Err_ALLOC);
   EXPECT_EQ(record.video_open, 1);
-  EXPECT_NE(record.argb_frame, nullptr);
-  EXPECT_EQ(record.argb_buffer, nullptr);
+  ASSERT_NE(record.item, nullptr);
+  EXPECT_EQ(record.item->video.scratch, nullptr);
   FreeFootage(record);
   EXPECT_TRUE(AllZero(record));
 }
@@ -415,11 +468,12 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
   DirectOpen open(MediaPath("h264_aac.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   // What frame and sound requests keep between calls: a scaler and pending sound.
-  open.record.sws_ctx = sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
-                                       SWS_POINT, nullptr, nullptr, nullptr);
-  open.record.audio_pending = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096);
-  ASSERT_NE(open.record.sws_ctx, nullptr);
-  ASSERT_NE(open.record.audio_pending, nullptr);
+  FootageItem& item = *open.record.item;
+  item.video.scaler.reset(sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
+                                         SWS_POINT, nullptr, nullptr, nullptr));
+  item.sound.pending.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096));
+  ASSERT_NE(item.video.scaler, nullptr);
+  ASSERT_NE(item.sound.pending, nullptr);
   FreeFootage(open.record);
   EXPECT_TRUE(AllZero(open.record));  // leaks show under the sanitizer build
 }

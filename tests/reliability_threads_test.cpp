@@ -15,7 +15,9 @@ extern "C" {
 }
 
 #include "tests/support/frame_code.h"
+#include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
+#include "tests/support/reference_video.h"
 #include "tests/support/temp_cwd.h"
 
 namespace {
@@ -23,16 +25,18 @@ namespace {
 using zarn_test::PluginSession;
 
 // Frames in a jumping order (reuse, read forward and seeks) with the frame
-// number read back from each picture; sound in between moves the demuxer.
-void Work(PluginSession& s, AEIO_InSpecH spec, int seed, std::atomic<int>& wrong,
-          std::atomic<int>& failed) {
+// number read back from each picture (the picture's index in the sequential
+// decode); sound in between.
+void Work(PluginSession& s, AEIO_InSpecH spec, const zarn_test::ReferenceVideo& ref, int seed,
+          std::atomic<int>& wrong, std::atomic<int>& failed) {
   constexpr int kWidth = 160, kHeight = 120;
   for (int i = 0; i < 60; ++i) {
     const int frame = (i * 7 + seed * 13) % 48;  // every clip has 2 s
     standin::World world(kWidth, kHeight);
     if (s.host.DrawFrame(spec, A_Time{frame, 25}, world) != A_Err_NONE) ++failed;
     const auto pixels = world.Pixels();
-    if (zarn_test::FrameNumberFromArgb(pixels.data(), kWidth, kHeight, kWidth * 4) != frame) {
+    if (zarn_test::FrameNumberFromArgb(pixels.data(), kWidth, kHeight, kWidth * 4) !=
+        ref.ExpectedIndex(A_Time{frame, 25})) {
       ++wrong;
     }
     if (i % 5 == 0) {
@@ -54,15 +58,19 @@ TEST(ReliabilityThreads, ThreeItemsOnThreeThreadsGetTheirOwnFrames) {
   PluginSession s;
   ASSERT_TRUE(s.ready()) << s.error;
   std::vector<AEIO_InSpecH> specs;
+  std::vector<zarn_test::ReferenceVideo> refs;
   for (const char* clip : {"h264_aac.mkv", "mpeg4.mkv", "h264_aac.mkv"}) {
     A_Err err = -1;
     specs.push_back(s.Import(clip, &err));
     ASSERT_EQ(err, A_Err_NONE) << clip;
+    refs.push_back(zarn_test::DecodeReference(zarn_test::MediaPath(clip), 16, 16));
+    ASSERT_TRUE(refs.back().ok) << clip;
   }
   std::atomic<int> wrong{0}, failed{0};
   std::vector<std::thread> threads;
   for (size_t t = 0; t < specs.size(); ++t) {
-    threads.emplace_back([&, t] { Work(s, specs[t], static_cast<int>(t), wrong, failed); });
+    threads.emplace_back(
+        [&, t] { Work(s, specs[t], refs[t], static_cast<int>(t), wrong, failed); });
   }
   for (std::thread& thread : threads) thread.join();
   EXPECT_EQ(failed.load(), 0);

@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "host/standin_host.h"
-#include "shell/plugin_id.h"
+#include "shell/base/plugin_id.h"
+#include "shell/base/suite_cache.h"
 #include "shell/registration.h"
-#include "shell/suite_cache.h"
 #include "tests/support/paths.h"
 #include "tests/support/temp_cwd.h"
 
@@ -146,8 +146,9 @@ TEST_F(RegistrationTest, StubResults) {
   A_LRect extent{};
   A_long w = 0, h = 0;
   A_Boolean flag = 0;
-  A_u_long count = 0;
-  AEIO_Handle data = nullptr;
+  // Garbage in the out arguments: the user-data answers must overwrite it.
+  A_u_long count = 0xDEADBEEF;
+  AEIO_Handle data = reinterpret_cast<AEIO_Handle>(uintptr_t{0x1234});
   EXPECT_EQ(b.AEIO_InitInSpecInteractive(bd, spec), 0);
   EXPECT_EQ(b.AEIO_SynchInSpec(bd, spec, &flag), 9992);
   EXPECT_EQ(b.AEIO_GetActiveExtent(bd, spec, &time, &extent), 9992);
@@ -158,10 +159,12 @@ TEST_F(RegistrationTest, StubResults) {
   EXPECT_EQ(b.AEIO_CloseSourceFiles(bd, spec), 0);
   EXPECT_EQ(b.AEIO_CountUserData(bd, spec, 0, 0, &count), 0);
   EXPECT_EQ(b.AEIO_GetUserData(bd, spec, 0, 0, 0, &data), 0);
-  // Nothing was touched and the host was not called.
-  EXPECT_EQ(flag, 0);
+  EXPECT_EQ(b.AEIO_CountUserData(bd, spec, 0, 0, nullptr), 0);
+  EXPECT_EQ(b.AEIO_GetUserData(bd, spec, 0, 0, 0, nullptr), 0);
+  // No user data; nothing else was touched and the host was not called.
   EXPECT_EQ(count, 0u);
   EXPECT_EQ(data, nullptr);
+  EXPECT_EQ(flag, 0);
   EXPECT_EQ(out_time.scale, 0u);
   EXPECT_TRUE(host_.calls().empty());
 

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "footage/av_owners.h"
-#include "footage/footage_options.h"
-#include "footage/footage_teardown.h"
+#include "footage/footage_item.h"
 #include "host/standin_host.h"
 #include "video/convert_frame.h"
 
@@ -57,7 +56,7 @@ std::vector<uint8_t> Plain(const AVFrame& f, int width, int height) {
 TEST(VideoConvert, EverySizeWritesOnlyItsPixels) {
   for (const auto& [src_w, src_h] : {std::pair{320, 240}, std::pair{33, 17}}) {
     const FramePtr picture = MakePicture(src_w, src_h, AV_PIX_FMT_YUV420P);
-    FootageOptions record{};
+    VideoReader video;
     std::vector<int> widths;
     for (int w = 1; w <= 40; ++w) widths.push_back(w);
     for (int w : {48, 64, 320, 333, 640}) widths.push_back(w);
@@ -68,53 +67,50 @@ TEST(VideoConvert, EverySizeWritesOnlyItsPixels) {
                        std::to_string(width) + "x" + std::to_string(height) + " +" +
                        std::to_string(extra));
           standin::World world(width, height, width * 4 + extra);
-          ASSERT_TRUE(ConvertFrameToWorld(record, *picture, *world.get()));
+          ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
           ASSERT_TRUE(world.GuardsIntact());
           ASSERT_EQ(world.Pixels(), Plain(*picture, width, height));
         }
       }
     }
-    FreeFootage(record);
   }
 }
 
 TEST(VideoConvert, UnusablePicturesAndBuffersAreRefused) {
-  FootageOptions record{};
+  VideoReader video;
   const FramePtr good = MakePicture(64, 48, AV_PIX_FMT_YUV420P);
   FramePtr empty(av_frame_alloc());  // no planes, no size
   FramePtr no_size = MakePicture(64, 48, AV_PIX_FMT_YUV420P);
   no_size->height = 0;
   standin::World world(64, 48);
-  EXPECT_FALSE(ConvertFrameToWorld(record, *empty, *world.get()));
-  EXPECT_FALSE(ConvertFrameToWorld(record, *no_size, *world.get()));
+  EXPECT_FALSE(ConvertFrameToWorld(video, *empty, *world.get()));
+  EXPECT_FALSE(ConvertFrameToWorld(video, *no_size, *world.get()));
   EXPECT_TRUE(world.Untouched());
   // Rows that overlap cannot be served.
   PF_EffectWorld overlapping = *world.get();
   overlapping.rowbytes = 64 * 4 - 4;
-  EXPECT_FALSE(ConvertFrameToWorld(record, *good, overlapping));
+  EXPECT_FALSE(ConvertFrameToWorld(video, *good, overlapping));
   EXPECT_TRUE(world.Untouched());
   // Zero width or height: nothing to write, nothing written.
   for (const auto& [w, h] : {std::pair{0, 48}, std::pair{64, 0}}) {
     standin::World empty_world(w, h, 256);
-    EXPECT_TRUE(ConvertFrameToWorld(record, *good, *empty_world.get()));
+    EXPECT_TRUE(ConvertFrameToWorld(video, *good, *empty_world.get()));
     EXPECT_TRUE(empty_world.GuardsIntact());
   }
-  FreeFootage(record);
 }
 
 TEST(VideoConvert, RgbPicturesAndAChangingSource) {
-  FootageOptions record{};
+  VideoReader video;
   standin::World world(50, 30);
   // The kept scaler follows the source from request to request.
   for (const auto& [w, h, format] :
        {std::tuple{64, 48, AV_PIX_FMT_RGB24}, std::tuple{64, 48, AV_PIX_FMT_YUV420P},
         std::tuple{80, 60, AV_PIX_FMT_YUV420P}}) {
     const FramePtr picture = MakePicture(w, h, format);
-    ASSERT_TRUE(ConvertFrameToWorld(record, *picture, *world.get()));
+    ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
     EXPECT_TRUE(world.GuardsIntact());
     EXPECT_EQ(world.Pixels(), Plain(*picture, 50, 30));
   }
-  FreeFootage(record);
 }
 
 }  // namespace

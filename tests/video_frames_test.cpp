@@ -16,8 +16,8 @@
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
-#include "tests/support/reference_video.h"
 #include "tests/support/probe.h"
+#include "tests/support/reference_video.h"
 
 namespace {
 
@@ -86,7 +86,7 @@ class FrameExact : public ::testing::TestWithParam<Clip> {
   int Count() const { return static_cast<int>(ref_.pictures.size()); }
   // A time between pictures: any instant of the clip or a little past it.
   A_Time AnyTime(std::mt19937& rng) const {
-    const int64_t span = (ref_.pictures.back().ts - ref_.start_time + 3 * ref_.FramePts()) *
+    const int64_t span = (ref_.pictures.back().ts - ref_.origin + 3 * ref_.FramePts()) *
                          ref_.tb_num * 30000 / ref_.tb_den;
     std::uniform_int_distribution<int64_t> pick(0, span);
     return A_Time{static_cast<A_long>(pick(rng)), 30000};
@@ -135,7 +135,7 @@ TEST(FrameEdges, EveryIntervalEdgeForwardAndBack) {
   standin::World world(ref.width, ref.height);
   const int64_t h = ref.HalfPts();
   auto at = [&](int64_t ts) {  // a time whose target is exactly ts
-    return A_Time{static_cast<A_long>((ts - ref.start_time) * ref.tb_num),
+    return A_Time{static_cast<A_long>((ts - ref.origin) * ref.tb_num),
                   static_cast<A_u_long>(ref.tb_den)};
   };
   for (int i = 1; i < 20; ++i) {

@@ -2,6 +2,7 @@
 // writes must be what the plug-in delivers to the stand-in host.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -33,9 +34,8 @@ class ZarnHostTool : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("zarn-host-test-" + std::string(::testing::UnitTest::GetInstance()
-                                                ->current_test_info()
-                                                ->name()));
+           ("zarn-host-test-" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -105,7 +105,8 @@ TEST_F(ZarnHostTool, InfoPrintsWhatTheHostWasTold) {
       "\"encoding\":3,\"sample_size\":4,\"channels\":2",
       "\"info\":[\"\",\"Zarn_Importer\",\"Imported by Zarn_Importer(ver1.0.7.Varnetholm)\"]",
   };
-  for (const std::string& piece : expected) EXPECT_NE(run.out.find(piece), std::string::npos) << piece << "\n" << run.out;
+  for (const std::string& piece : expected)
+    EXPECT_NE(run.out.find(piece), std::string::npos) << piece << "\n" << run.out;
   EXPECT_TRUE(OneLine(run.out)) << run.out;
 }
 
@@ -140,8 +141,8 @@ TEST_F(ZarnHostTool, FrameArgbBytesAreTheModulesDelivery) {
 
 TEST_F(ZarnHostTool, FramePngIsWritten) {
   const fs::path out = dir_ / "one.png";
-  const ToolRun run = Run("frame '" + MediaPath("h264_aac.mkv") + "' --at 1/2 --out '" +
-                          out.string() + "'");
+  const ToolRun run =
+      Run("frame '" + MediaPath("h264_aac.mkv") + "' --at 1/2 --out '" + out.string() + "'");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(ReadFile(out).substr(1, 3), "PNG");
 }
@@ -183,6 +184,9 @@ TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
       {"info a b", 2, "unexpected argument"},
       {"frobnicate", 2, "unknown command"},
       {"info x --plugin '" + missing + "'", 1, "cannot load the plug-in"},
+      {"play '" + MediaPath("h264_aac.mkv") + "' --sound --sound", 2, "given twice"},
+      {"session '" + MediaPath("h264_aac.mkv") + "' --out x --script '" + missing + "'", 2,
+       "cannot read the script"},
   };
   for (const Case& c : cases) {
     const ToolRun run = Run(c.args);
@@ -193,8 +197,8 @@ TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
 }
 
 TEST_F(ZarnHostTool, HelpOnTheToolAndEveryCommand) {
-  for (const char* args : {"--help", "info --help", "frame --help", "sound --help",
-                           "play --help", "demo --help"}) {
+  for (const char* args : {"--help", "info --help", "frame --help", "sound --help", "play --help",
+                           "session --help", "demo --help"}) {
     const ToolRun run = Run(args);
     EXPECT_EQ(run.status, 0) << args;
     EXPECT_NE(run.out.find("usage: zarn-host"), std::string::npos) << args;
@@ -205,6 +209,65 @@ TEST_F(ZarnHostTool, PlayReportsEveryFrame) {
   const ToolRun run = Run("play '" + MediaPath("h264_aac.mkv") + "' --size 64x48");
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_NE(run.out.find("\"frames\":75"), std::string::npos) << run.out;  // 3 s at 25 fps
+}
+
+TEST_F(ZarnHostTool, PlayWithSoundReversedReportsEveryFrame) {
+  const ToolRun run =
+      Run("play '" + MediaPath("h264_aac.mkv") + "' --size 64x48 --sound --reverse --frames 30");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"frames\":30"), std::string::npos) << run.out;
+}
+
+// Footage without sound answers sound requests with silence: exit 0.
+TEST_F(ZarnHostTool, SoundOfFootageWithoutSoundIsSilence) {
+  const fs::path out = dir_ / "silence.f32";
+  const ToolRun run = Run("sound '" + MediaPath("silent.mkv") +
+                          "' --start 0/1 --samples 100 --format f32 --out '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFile(out), std::string(800, '\0'));
+}
+
+// A session's files are what the same requests give when sent directly, in
+// the same order to one item; a malformed line sends nothing.
+TEST_F(ZarnHostTool, SessionReplaysItsScriptInOrder) {
+  const std::string clip = MediaPath("h264_aac.mkv");
+  const fs::path script = dir_ / "script.txt";
+  std::ofstream(script) << "# picture and sound as the host interleaves them\n"
+                           "frame 0/1\n\nsound 0/1 1920\nframe 1/25 64x48\n"
+                           "sound 1920/48000 1920\nframe 0/1\n";
+  const fs::path out = dir_ / "session";
+  const ToolRun run = Run("session '" + clip + "' --format argb --script '" + script.string() +
+                          "' --out '" + out.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 5) << run.out;
+  EXPECT_NE(run.out.find("{\"n\":3,\"kind\":\"sound\",\"result\":0,\"ms\":"), std::string::npos)
+      << run.out;
+
+  Direct direct(clip);
+  const auto frame = [&](A_Time at, int w, int h) {
+    standin::World world(w, h);
+    EXPECT_EQ(direct.host.DrawFrame(direct.spec, at, world), A_Err_NONE);
+    const std::vector<uint8_t> pixels = world.Pixels();
+    return std::string(pixels.begin(), pixels.end());
+  };
+  const auto sound = [&](A_Time at, A_u_long first, A_u_long n) {
+    std::vector<float> samples(size_t{n} * 2);
+    EXPECT_EQ(direct.host.GetSound(direct.spec, at, first, n, samples.data()), A_Err_NONE);
+    return std::string(reinterpret_cast<const char*>(samples.data()), samples.size() * 4);
+  };
+  EXPECT_TRUE(ReadFile(out / "0000-frame.argb") == frame({0, 1}, 320, 240));
+  EXPECT_TRUE(ReadFile(out / "0001-sound.f32") == sound({0, 1}, 0, 1920));
+  EXPECT_TRUE(ReadFile(out / "0002-frame.argb") == frame({1, 25}, 64, 48));
+  EXPECT_TRUE(ReadFile(out / "0003-sound.f32") == sound({1920, 48000}, 1920, 1920));
+  EXPECT_TRUE(ReadFile(out / "0004-frame.argb") == frame({0, 1}, 320, 240));
+
+  std::ofstream(script) << "frame 0/1\nsound 0/1\n";
+  const fs::path none = dir_ / "none";
+  const ToolRun bad = Run("session '" + clip + "' --script '" + script.string() + "' --out '" +
+                          none.string() + "'");
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("script line 2"), std::string::npos) << bad.err;
+  EXPECT_FALSE(fs::exists(none)) << "a request was sent before the script was read whole";
 }
 
 TEST_F(ZarnHostTool, DemoWritesItsFiles) {

@@ -65,7 +65,8 @@ A_u_long ParseCount(const std::string& text, const char* what) {
 }
 
 CommandLine::CommandLine(const std::vector<std::string>& args,
-                         const std::vector<std::string>& known, bool wants_file) {
+                         const std::vector<std::string>& known, bool wants_file,
+                         const std::vector<std::string>& flags) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
@@ -74,6 +75,10 @@ CommandLine::CommandLine(const std::vector<std::string>& args,
     }
     if (arg.rfind("--", 0) == 0) {
       const std::string name = arg.substr(2);
+      if (std::find(flags.begin(), flags.end(), name) != flags.end()) {
+        if (!flags_.insert(name).second) throw UsageError("option " + arg + " given twice");
+        continue;
+      }
       if (name != "plugin" && std::find(known.begin(), known.end(), name) == known.end()) {
         throw UsageError("unknown option " + arg);
       }

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 // A malformed command line: exit status 2.
 struct UsageError : std::runtime_error {
@@ -31,18 +32,21 @@ FrameSize ParseSize(const std::string& text);
 A_u_long ParseCount(const std::string& text, const char* what);
 
 // The arguments after the command name: one positional FILE (unless the
-// command takes none) and --name value options, each allowed once.
+// command takes none), --name value options and --name flags, each allowed
+// once.
 class CommandLine {
  public:
-  // `known` lists the option names the command accepts (without "--");
-  // --help and --plugin are always accepted.
+  // `known` lists the option names the command accepts (without "--"),
+  // `flags` the ones that take no value; --help and --plugin are always
+  // accepted.
   CommandLine(const std::vector<std::string>& args, const std::vector<std::string>& known,
-              bool wants_file);
+              bool wants_file, const std::vector<std::string>& flags = {});
 
   bool help() const { return help_; }
   const std::string& file() const { return file_; }
   std::optional<std::string> Get(const std::string& name) const;
   std::string Require(const std::string& name) const;
+  bool Has(const std::string& flag) const { return flags_.count(flag) != 0; }
   const std::string& plugin() const { return plugin_; }
 
  private:
@@ -50,4 +54,5 @@ class CommandLine {
   std::string file_;
   std::string plugin_;
   std::map<std::string, std::string> options_;
+  std::set<std::string> flags_;
 };

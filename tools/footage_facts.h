@@ -10,3 +10,7 @@ FrameSize FrameSizeFor(const CommandLine& command_line, const standin::Told& tol
 
 // The sound rate told, as whole Hz; throws ToolError for footage without sound.
 int SoundRateOf(const standin::Told& told, const std::string& file);
+
+// The sound rate told, or `otherwise` for footage that told none (its sound
+// requests are answered with silence).
+int SoundRateOr(const standin::Told& told, int otherwise);

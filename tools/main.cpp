@@ -27,7 +27,10 @@ constexpr const char* kUsage =
     "  info FILE                          what the plug-in told the host, as JSON\n"
     "  frame FILE --at V/S[,V/S...] --out PATH [--size WxH] [--format png|argb]\n"
     "  sound FILE --start V/S --samples N --out PATH [--chunk M] [--format wav|f32]\n"
-    "  play FILE [--size WxH] [--frames N]  every frame in playing order, timed\n"
+    "  play FILE [--size WxH] [--frames N] [--sound] [--reverse]\n"
+    "                                     every frame in playing order, timed\n"
+    "  session FILE --out DIR [--script PATH|-] [--format png|argb]\n"
+    "                                     replay a script of frame and sound requests\n"
     "  demo [--out DIR]                   make a sample clip and show what it gives\n"
     "\n"
     "options for every command:\n"
@@ -58,6 +61,7 @@ int main(int argc, char** argv) {
     if (command == "frame") return RunFrame(args);
     if (command == "sound") return RunSound(args);
     if (command == "play") return RunPlay(args);
+    if (command == "session") return RunSession(args);
     if (command == "demo") return RunDemo(args);
     throw UsageError("unknown command \"" + command + "\"");
   } catch (const UsageError& error) {

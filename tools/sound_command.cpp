@@ -1,7 +1,7 @@
 // zarn-host sound: a stretch of sound as one request, or as consecutive
 // requests that each start where the previous one ended.
-#include <cstdio>
 #include <algorithm>
+#include <cstdio>
 #include <limits>
 
 #include "tools/commands.h"
@@ -15,7 +15,11 @@ constexpr const char* kHelp =
     "                       [--format wav|f32] [--plugin PATH]\n"
     "Asks for N sample frames from the start time, as one request or as\n"
     "consecutive requests of M sample frames, and writes them as a float WAV or\n"
-    "as raw interleaved float stereo (f32).\n";
+    "as raw interleaved float stereo (f32). Footage without sound gives silence\n"
+    "(a WAV of it is written at 48000 Hz).\n";
+
+// The rate a file of footage without sound is written at.
+constexpr int kSilenceRate = 48000;
 
 }  // namespace
 
@@ -38,7 +42,7 @@ int RunSound(const Arguments& args) {
 
   ToolSession session(ModulePathFor(command_line));
   session.Import(command_line.file());
-  const int rate = SoundRateOf(session.told(), command_line.file());
+  const int rate = SoundRateOr(session.told(), kSilenceRate);
 
   // The start's sample, rounded to the nearest; later chunks start on exact
   // sample times (value = sample index, scale = rate).
@@ -51,7 +55,8 @@ int RunSound(const Arguments& args) {
   for (A_u_long done = 0; done < total || (total == 0 && done == 0);) {
     const A_u_long count = std::min(chunk, total - done);
     const A_Time at =
-        done == 0 ? start : A_Time{static_cast<A_long>(first_sample + done), static_cast<A_u_long>(rate)};
+        done == 0 ? start
+                  : A_Time{static_cast<A_long>(first_sample + done), static_cast<A_u_long>(rate)};
     const A_Err result =
         session.host().GetSound(session.spec(), at, static_cast<A_u_long>(first_sample + done),
                                 count, samples.data() + static_cast<size_t>(done) * 2);

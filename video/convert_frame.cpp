@@ -37,22 +37,15 @@ void ApplyColour(SwsContext* scaler, const AVFrame& picture) {
 
 // The scratch row stride for a destination width, and makes sure the
 // scratch holds `height` such rows. Null when it cannot.
-uint8_t* Scratch(FootageOptions& record, int width, int height, int* stride) {
+uint8_t* Scratch(VideoReader& video, int width, int height, int* stride) {
   *stride = FFALIGN(width * 4, kScratchRowAlign);
   const int64_t needed = int64_t{*stride} * height + kScratchRowAlign;
   if (needed > INT32_MAX) return nullptr;
-  if (record.argb_buffer == nullptr || record.argb_buffer_size < needed) {
-    auto* grown = static_cast<uint8_t*>(av_malloc(static_cast<size_t>(needed)));
-    if (grown == nullptr) return nullptr;
-    av_free(record.argb_buffer);
-    record.argb_buffer = grown;
-    record.argb_buffer_size = static_cast<int32_t>(needed);
-    if (record.argb_frame != nullptr) {  // keep the frame's plane pointing into the buffer
-      (void)av_image_fill_arrays(record.argb_frame->data, record.argb_frame->linesize, grown,
-                                 AV_PIX_FMT_ARGB, width, height, 1);
-    }
+  if (!video.scratch || video.scratch_size < needed) {
+    video.scratch.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(needed))));
+    video.scratch_size = video.scratch ? static_cast<int32_t>(needed) : 0;
   }
-  return record.argb_buffer;
+  return video.scratch.get();
 }
 
 }  // namespace
@@ -62,17 +55,19 @@ bool PictureUsable(const AVFrame& picture) {
          av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture.format)) != nullptr;
 }
 
-bool ConvertFrameToWorld(FootageOptions& record, const AVFrame& picture, PF_EffectWorld& world) {
+bool ConvertFrameToWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world) {
   const int width = world.width;
   const int height = world.height;
   if (width <= 0 || height <= 0 || world.data == nullptr) return true;  // nothing to write
   if (!PictureUsable(picture) || world.rowbytes < int64_t{width} * 4) return false;
 
-  record.sws_ctx = sws_getCachedContext(record.sws_ctx, picture.width, picture.height,
-                                        static_cast<AVPixelFormat>(picture.format), width, height,
-                                        AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr);
-  if (record.sws_ctx == nullptr) return false;
-  ApplyColour(record.sws_ctx, picture);
+  // sws_getCachedContext frees the context it is given when it makes another.
+  video.scaler.reset(sws_getCachedContext(video.scaler.release(), picture.width, picture.height,
+                                          static_cast<AVPixelFormat>(picture.format), width, height,
+                                          AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));
+  if (!video.scaler) return false;
+  SwsContext* scaler = video.scaler.get();
+  ApplyColour(scaler, picture);
 
   auto* host = reinterpret_cast<uint8_t*>(world.data);
   const bool direct = width % kDirectWidthMultiple == 0 && world.rowbytes % 16 == 0 &&
@@ -80,17 +75,17 @@ bool ConvertFrameToWorld(FootageOptions& record, const AVFrame& picture, PF_Effe
   if (direct) {
     uint8_t* planes[4] = {host, nullptr, nullptr, nullptr};
     int strides[4] = {world.rowbytes, 0, 0, 0};
-    return sws_scale(record.sws_ctx, picture.data, picture.linesize, 0, picture.height, planes,
-                     strides) == height;
+    return sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, strides) ==
+           height;
   }
 
   int stride = 0;
-  uint8_t* scratch = Scratch(record, width, height, &stride);
+  uint8_t* scratch = Scratch(video, width, height, &stride);
   if (scratch == nullptr) return false;
   uint8_t* planes[4] = {scratch, nullptr, nullptr, nullptr};
   int strides[4] = {stride, 0, 0, 0};
-  if (sws_scale(record.sws_ctx, picture.data, picture.linesize, 0, picture.height, planes,
-                strides) != height) {
+  if (sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, strides) !=
+      height) {
     return false;
   }
   const size_t row_bytes = static_cast<size_t>(width) * 4;

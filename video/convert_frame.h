@@ -4,8 +4,8 @@
 // width * 4 bytes in a row.
 #pragma once
 
-#include "footage/footage_options.h"
-#include "shell/host_api.h"
+#include "footage/footage_item.h"
+#include "shell/base/host_api.h"
 
 struct AVFrame;
 
@@ -13,8 +13,8 @@ struct AVFrame;
 // planes, zero size, unknown format), the scaler cannot be made or the
 // buffer's rows overlap (rowbytes < width * 4); the caller then fills black.
 // A buffer of zero width or height is served by writing nothing.
-// Keeps the scaler in `record.sws_ctx` and the scratch in `argb_buffer`.
-bool ConvertFrameToWorld(FootageOptions& record, const AVFrame& picture, PF_EffectWorld& world);
+// Keeps the scaler and the scratch in `video`.
+bool ConvertFrameToWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world);
 
 // True when the picture has planes, a size and a known pixel format.
 bool PictureUsable(const AVFrame& picture);

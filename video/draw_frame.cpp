@@ -2,10 +2,10 @@
 // the host's frame buffer.
 //
 // A request, in short:
-//   1. T = the requested time in the video stream's time base; P = one
-//      frame, h = P / 2. The picture for T is the first one, in display
-//      order, whose timestamp is at least T - h (what a full sequential
-//      decode shows at T); black when there is none.
+//   1. T = the timeline's origin plus the requested time, in the video
+//      stream's time base; P = one frame, h = P / 2. The picture for T is
+//      the first one, in display order, whose timestamp is at least T - h
+//      (what a full sequential decode shows at T); black when there is none.
 //   2. The course (ChooseCourse): reuse the held picture, read forward from
 //      where the decoder stands, or seek.
 //   3. The held picture (or the black of the last request) is handed out
@@ -21,16 +21,18 @@
 
 #include "diag/trace_log.h"
 #include "footage/av_owners.h"
+#include "footage/decoding.h"
+#include "footage/footage_item.h"
 #include "footage/footage_options.h"
-#include "footage/locked_handle.h"
+#include "footage/timeline.h"
 #include "platform/clock.h"
-#include "shell/callback_edge.h"
-#include "shell/callbacks.h"
-#include "shell/suite_cache.h"
+#include "shell/base/callback_edge.h"
+#include "shell/base/callbacks.h"
+#include "shell/base/locked_handle.h"
+#include "shell/base/suite_cache.h"
 #include "video/convert_frame.h"
 #include "video/frame_search.h"
 #include "video/frame_timing.h"
-#include "video/video_decode.h"
 
 namespace {
 
@@ -52,112 +54,112 @@ class FrameTimeLine {
   int64_t start_;
 };
 
-bool HasVideo(const FootageOptions& record) {
-  return record.video_open && record.format_ctx != nullptr && record.video_stream != nullptr &&
-         record.video_codec_ctx != nullptr && record.video_frame != nullptr;
-}
-
 enum class Known { kUnknown, kHeld, kBlack };
 
 // Step 3: whether the last request's outcome is already the answer for T.
 // The held picture X was the first at or after L - h, so every picture
 // before X lies below L - h; going back, the picture before X must lie
 // below T - h too.
-Known KnownAnswer(const FootageOptions& record, int64_t last, int64_t target, int64_t low) {
-  if (last < 0) return Known::kUnknown;
+Known KnownAnswer(const VideoReader& video, int64_t target, int64_t low) {
+  if (video.position != VideoPosition::kAfterTarget) return Known::kUnknown;
   const bool nothing_between =
-      target >= last || (record.video_prev_known && record.video_prev_pts < low);
+      target >= video.last_target || (video.prev_known && video.prev_pts < low);
   if (!nothing_between) return Known::kUnknown;
-  if (!record.video_picture_held) return Known::kBlack;
-  return PictureTimestamp(*record.video_frame) >= low ? Known::kHeld : Known::kUnknown;
+  if (!video.picture_held) return Known::kBlack;
+  return FrameTimestamp(*video.picture) >= low ? Known::kHeld : Known::kUnknown;
 }
 
-void KeepSearchOutcome(FootageOptions& record, const SearchState& search) {
-  record.video_prev_known = search.prev_known && !search.skipped_any;
-  record.video_prev_pts = search.prev_pts;
+// One search from `start`; keeps what it learned about the picture before
+// the window. `earliest` gets the lowest timestamp it read.
+SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per, AVPacket* packet,
+                 int64_t* earliest = nullptr) {
+  SearchState search = BeginSearch(video, start, low, per);
+  const SearchEnd end = DecodeUntilWindow(video, search, packet);
+  video.prev_known = search.prev_known && !search.skipped_any;
+  video.prev_pts = search.prev_pts;
+  if (earliest != nullptr) *earliest = search.earliest;
+  return end;
 }
 
 // Step 4. True when a picture was found.
-bool SeekAndDecode(FootageOptions& record, int64_t target, int64_t low, int64_t per,
-                   AVPacket* packet) {
+bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per, AVPacket* packet) {
   int64_t seek_to = target;
   int64_t back = per;
   for (int attempt = 0;; ++attempt) {
     const bool from_start = attempt == kEarlierSeeks;
-    SearchState search;
-    search.low = low;
-    search.per = per;
-    SeekVideo(record, seek_to, from_start, search);
-    const SearchEnd end = DecodeUntilWindow(record, search, packet);
-    if (end != SearchEnd::kSeekEarlier || from_start) {
-      KeepSearchOutcome(record, search);
-      return end == SearchEnd::kFound;
-    }
+    SeekVideo(video, seek_to, from_start);
+    int64_t earliest = INT64_MAX;
+    const SearchEnd end =
+        Search(video, from_start ? SearchStart::kSeekFromStart : SearchStart::kSeek, low, per,
+               packet, &earliest);
+    if (end != SearchEnd::kSeekEarlier || from_start) return end == SearchEnd::kFound;
     // Before the earliest packet or picture this seek reached, so that a
     // demuxer indexed by decode time moves to an earlier key frame.
-    const int64_t base = std::min(seek_to, search.earliest);
+    const int64_t base = std::min(seek_to, earliest);
     seek_to = std::max(base - 1 - back, -kPtsLimit);
     back = std::min(back * 8, kPtsLimit);
   }
 }
 
-bool ReadForward(FootageOptions& record, int64_t last, int64_t low, int64_t per, AVPacket* packet) {
-  SearchState search;
-  search.low = low;
-  search.per = per;
-  if (last == -1) {  // the demuxer stands at the start: nothing precedes the first picture
-    search.prev_known = true;
-    search.prev_pts = INT64_MIN;
-    search.next_ts = StreamStart(record);
-  } else if (record.video_picture_held) {
-    search.prev_known = true;
-    search.prev_pts = PictureTimestamp(*record.video_frame);
-    search.next_ts = search.prev_pts + per;
-  } else {
-    search.prev_known = record.video_prev_known;
-    search.prev_pts = record.video_prev_pts;
+// What the trace shows as the last target: the target, or the markers the
+// log has always used for "nothing decoded yet" (-1) and "moved" (-2).
+int64_t TracedLast(const VideoReader& video) {
+  switch (video.position) {
+    case VideoPosition::kStart:
+      return -1;
+    case VideoPosition::kUnknown:
+      return -2;
+    case VideoPosition::kAfterTarget:
+      break;
   }
-  record.video_codec_ctx->skip_frame = AVDISCARD_DEFAULT;
-  const SearchEnd end = DecodeUntilWindow(record, search, packet);
-  KeepSearchOutcome(record, search);
-  return end == SearchEnd::kFound;
+  return video.last_target;
 }
 
 // Steps 1 to 4 for footage with video. True when the held picture is the
 // answer; false for black.
-bool FindPicture(FootageOptions& record, const A_Time& tr) {
-  const AVRational tb = record.video_stream->time_base;
-  const AVRational rate = record.video_stream->r_frame_rate;
+bool FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr) {
+  const AVRational tb = video.stream->time_base;
+  const AVRational rate = video.stream->r_frame_rate;
   const int64_t per = FrameLengthPts(rate.num, rate.den, tb.num, tb.den);
   const int64_t half = per / 2;
-  const int64_t start = record.video_stream->start_time;
   const std::optional<int64_t> target =
-      TargetPts(tr.value, tr.scale, tb.num, tb.den, start, start == AV_NOPTS_VALUE);
-  const int64_t last = record.last_video_pts;
+      TargetPts(tr.value, tr.scale, tb.num, tb.den, OriginIn(record.origin, tb.num, tb.den));
   TraceLine() << "seek time=" << static_cast<int32_t>(tr.value) << "/"
               << static_cast<uint32_t>(tr.scale)
               << ";seek_pts=" << static_cast<int64_t>(target.value_or(AV_NOPTS_VALUE));
-  TraceLine() << "last_pts=" << last << ";per_pts=" << per;
+  TraceLine() << "last_pts=" << TracedLast(video) << ";per_pts=" << per;
   if (!target) return false;  // the time names no instant: black, nothing moved
 
   const int64_t low = *target - half;
-  const Course course = ChooseCourse(last, *target, half, per);
+  const Course course =
+      ChooseCourse(video.position, video.last_target, StreamStart(video), *target, half, per);
   if (course != Course::kSeek) {
-    const Known known = KnownAnswer(record, last, *target, low);
+    const Known known = KnownAnswer(video, *target, low);
     if (known != Known::kUnknown) {
-      record.last_video_pts = *target;
+      video.last_target = *target;
       return known == Known::kHeld;
     }
   }
 
   PacketPtr packet(av_packet_alloc());
   if (!packet) throw std::bad_alloc();
+  const VideoPosition was = video.position;
   const bool forward =
-      course != Course::kSeek &&
-      (last == -1 || (record.video_picture_held && PictureTimestamp(*record.video_frame) < low));
-  const bool found = forward ? ReadForward(record, last, low, per, packet.get())
-                             : SeekAndDecode(record, *target, low, per, packet.get());
-  record.last_video_pts = *target;
+      course != Course::kSeek && (was == VideoPosition::kStart ||
+                                  (video.picture_held && FrameTimestamp(*video.picture) < low));
+  // Until the search ends, the decoder stands nowhere known: a request cut
+  // short by an exception leaves the next one to seek.
+  video.position = VideoPosition::kUnknown;
+  bool found = false;
+  if (forward) {
+    const SearchStart start =
+        was == VideoPosition::kStart ? SearchStart::kOpened : SearchStart::kReadOn;
+    found = Search(video, start, low, per, packet.get()) == SearchEnd::kFound;
+  } else {
+    found = SeekAndDecode(video, *target, low, per, packet.get());
+  }
+  video.position = VideoPosition::kAfterTarget;
+  video.last_target = *target;
   return found;
 }
 
@@ -173,12 +175,13 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
   if (options != nullptr) {
     if (const A_Err err = lock.Lock(); err != A_Err_NONE) return err;
   }
-  auto* record = static_cast<FootageOptions*>(lock.data());
+  const auto* record = static_cast<const FootageOptions*>(lock.data());
 
   bool delivered = false;
-  if (record != nullptr && HasVideo(*record) && params != nullptr) {
-    delivered = FindPicture(*record, params->tr) && world != nullptr &&
-                ConvertFrameToWorld(*record, *record->video_frame, *world);
+  if (record != nullptr && record->video_open && VideoUsable(record->item) && params != nullptr) {
+    VideoReader& video = record->item->video;
+    delivered = FindPicture(*record, video, params->tr) && world != nullptr &&
+                ConvertFrameToWorld(video, *video.picture, *world);
   }
   if (!delivered && world != nullptr) {
     (void)suites.FillMatteSuite()->fill(nullptr, &kOpaqueBlack, nullptr, world);  // best effort

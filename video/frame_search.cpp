@@ -3,8 +3,7 @@
 #include <algorithm>
 
 #include "diag/trace_log.h"
-#include "footage/av_owners.h"
-#include "video/video_decode.h"
+#include "footage/decoding.h"
 
 namespace {
 
@@ -21,21 +20,27 @@ void StopSkipping(AVCodecContext* decoder, SearchState& search) {
   search.skipping = false;
 }
 
-void EndOfInput(FootageOptions& record, SearchState& search) {
-  StopSkipping(record.video_codec_ctx, search);
+// True when `ts` is the stream's first picture time (or earlier).
+bool IsStreamStart(const VideoReader& video, int64_t ts) {
+  const int64_t start = video.stream->start_time;
+  return start != AV_NOPTS_VALUE && ts <= start;
+}
+
+void EndOfInput(VideoReader& video, SearchState& search) {
+  StopSkipping(video.decoder.get(), search);
   TraceLine() << "cache!!!!!!!!!!!!!!!!!!!!!";
   int32_t error = 0;
-  (void)SendPacket(record.video_codec_ctx, nullptr, &error);  // a flush cannot be refused
-  record.video_drained = 1;
+  (void)SendPacket(video.decoder.get(), nullptr, &error);  // a flush cannot be refused
+  video.drained = true;
 }
 
 // Hands one video packet to the decoder. Returns false when the decoder is
 // busy and wants pictures received first (the packet is kept for later).
-bool Decode(FootageOptions& record, SearchState& search, AVPacket* packet) {
-  AVCodecContext* decoder = record.video_codec_ctx;
-  if (record.video_drained) {  // the demuxer moved on after a drain
+bool Decode(VideoReader& video, SearchState& search, AVPacket* packet) {
+  AVCodecContext* decoder = video.decoder.get();
+  if (video.drained) {  // the demuxer moved on after a drain
     avcodec_flush_buffers(decoder);
-    record.video_drained = 0;
+    video.drained = false;
   }
   if (search.skipping && (packet->pts == AV_NOPTS_VALUE || packet->pts >= search.low)) {
     StopSkipping(decoder, search);
@@ -51,31 +56,61 @@ bool Decode(FootageOptions& record, SearchState& search, AVPacket* packet) {
 
 }  // namespace
 
-int64_t StreamStart(const FootageOptions& record) {
-  const int64_t start = record.video_stream->start_time;
+int64_t StreamStart(const VideoReader& video) {
+  const int64_t start = video.stream->start_time;
   return start == AV_NOPTS_VALUE ? 0 : start;
 }
 
-bool IsStreamStart(const FootageOptions& record, int64_t ts) {
-  const int64_t start = record.video_stream->start_time;
-  return start != AV_NOPTS_VALUE && ts <= start;
+SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int64_t per) {
+  SearchState search;
+  search.low = low;
+  search.per = per;
+  switch (start) {
+    case SearchStart::kOpened:
+    case SearchStart::kSeekFromStart:
+      // From the start nothing precedes the first picture.
+      search.prev_known = true;
+      search.prev_pts = INT64_MIN;
+      search.next_ts = StreamStart(video);
+      break;
+    case SearchStart::kReadOn:
+      if (video.picture_held) {
+        search.prev_known = true;
+        search.prev_pts = FrameTimestamp(*video.picture);
+        search.next_ts = search.prev_pts + per;
+      } else {
+        search.prev_known = video.prev_known;
+        search.prev_pts = video.prev_pts;
+      }
+      break;
+    case SearchStart::kSeek:
+      search.confirm_first = true;
+      search.prev_pts = INT64_MIN;
+      break;
+  }
+  // Pictures decoded only to reach the target after a seek need not be
+  // shown, so the decoder may skip the non-reference ones until then.
+  const bool seeked = start == SearchStart::kSeek || start == SearchStart::kSeekFromStart;
+  search.skipping = seeked && SkipsNonReference(video.decoder.get());
+  video.decoder->skip_frame = search.skipping ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+  return search;
 }
 
-SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacket* packet) {
-  AVCodecContext* decoder = record.video_codec_ctx;
-  AVFrame* picture = record.video_frame;
-  record.video_picture_held = 0;  // receiving replaces whatever the frame held
+SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* packet) {
+  AVCodecContext* decoder = video.decoder.get();
+  AVFrame* picture = video.picture.get();
+  video.picture_held = false;  // receiving replaces whatever the frame held
   bool packet_waiting = false;
   int failures = 0;
   for (;;) {
-    const Received got = ReceivePicture(decoder, picture);
+    const Received got = ReceiveFrame(decoder, picture);
     if (got == Received::kFailed) {
       if (++failures < kMaxFailuresInARow) continue;
     } else {
       failures = 0;
     }
-    if (got == Received::kPicture) {
-      int64_t ts = PictureTimestamp(*picture);
+    if (got == Received::kFrame) {
+      int64_t ts = FrameTimestamp(*picture);
       if (ts == AV_NOPTS_VALUE && search.next_ts != AV_NOPTS_VALUE) {
         ts = search.next_ts;
         picture->pts = ts;  // kept with the picture, should it be held
@@ -87,32 +122,31 @@ SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacke
       search.earliest = std::min(search.earliest, ts);
       if (search.confirm_first) {
         search.confirm_first = false;
-        if (ts > search.low && !IsStreamStart(record, ts)) return SearchEnd::kSeekEarlier;
+        if (ts > search.low && !IsStreamStart(video, ts)) return SearchEnd::kSeekEarlier;
       }
       if (ts >= search.low) {
-        record.video_picture_held = 1;
+        video.picture_held = true;
         return SearchEnd::kFound;
       }
       search.prev_pts = ts;
       search.prev_known = true;
       continue;
     }
-    if (got == Received::kDrained || got == Received::kFailed || record.video_drained) {
+    if (got == Received::kDrained || got == Received::kFailed || video.drained) {
       return search.confirm_first ? SearchEnd::kSeekEarlier : SearchEnd::kNone;
     }
 
     // The decoder wants input.
     if (packet_waiting) {
       packet_waiting = false;
-      if (!Decode(record, search, packet)) av_packet_unref(packet);  // busy twice: drop it
+      if (!Decode(video, search, packet)) av_packet_unref(packet);  // busy twice: drop it
       continue;
     }
-    record.audio_resume_valid = 0;
-    if (av_read_frame(record.format_ctx, packet) < 0) {
-      EndOfInput(record, search);
+    if (av_read_frame(video.format.get(), packet) < 0) {
+      EndOfInput(video, search);
       continue;
     }
-    if (packet->stream_index != record.video_stream_index) {
+    if (packet->stream_index != video.stream_index) {
       av_packet_unref(packet);
       continue;
     }
@@ -121,40 +155,30 @@ SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacke
                 << ";packet_size=" << static_cast<int32_t>(packet->size);
     const int64_t when = packet->dts != AV_NOPTS_VALUE ? packet->dts : packet->pts;
     if (when != AV_NOPTS_VALUE) search.earliest = std::min(search.earliest, when);
-    packet_waiting = !Decode(record, search, packet);
+    packet_waiting = !Decode(video, search, packet);
   }
 }
 
-void SeekVideo(FootageOptions& record, int64_t target, bool from_start, SearchState& search) {
-  AVCodecContext* decoder = record.video_codec_ctx;
-  record.audio_resume_valid = 0;
-  avcodec_flush_buffers(decoder);
-  record.video_drained = 0;
-  record.video_picture_held = 0;
-  record.video_prev_known = 0;
+void SeekVideo(VideoReader& video, int64_t target, bool from_start) {
+  avcodec_flush_buffers(video.decoder.get());
+  video.drained = false;
+  video.picture_held = false;
+  video.prev_known = false;
 
-  const int index = record.video_stream_index;
+  AVFormatContext* format = video.format.get();
+  const int index = video.stream_index;
   if (from_start) {
-    const int64_t start = record.video_stream->start_time;
+    const int64_t start = video.stream->start_time;
     // Backward from the first timestamp lands on the first key frame; a
     // demuxer that cannot seek by time (a raw stream) is rewound by bytes.
     if ((start == AV_NOPTS_VALUE ||
-         av_seek_frame(record.format_ctx, index, start, AVSEEK_FLAG_BACKWARD) < 0) &&
-        avformat_seek_file(record.format_ctx, index, INT64_MIN, INT64_MIN, INT64_MIN, 0) < 0) {
-      (void)av_seek_frame(record.format_ctx, -1, 0, AVSEEK_FLAG_BYTE);
+         av_seek_frame(format, index, start, AVSEEK_FLAG_BACKWARD) < 0) &&
+        avformat_seek_file(format, index, INT64_MIN, INT64_MIN, INT64_MIN, 0) < 0) {
+      (void)av_seek_frame(format, -1, 0, AVSEEK_FLAG_BYTE);
     }
   } else {
     // A failed seek leaves the demuxer where it stood; the first-picture
     // check then asks for an earlier one.
-    (void)av_seek_frame(record.format_ctx, index, target, AVSEEK_FLAG_BACKWARD);
+    (void)av_seek_frame(format, index, target, AVSEEK_FLAG_BACKWARD);
   }
-
-  search.confirm_first = !from_start;
-  search.prev_known = from_start;  // from the start nothing precedes the first picture
-  search.prev_pts = INT64_MIN;
-  search.earliest = INT64_MAX;
-  search.next_ts = from_start ? StreamStart(record) : AV_NOPTS_VALUE;
-  search.skipping = SkipsNonReference(decoder);
-  search.skipped_any = false;
-  decoder->skip_frame = search.skipping ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
 }

@@ -9,7 +9,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
-#include "footage/footage_options.h"
+#include "footage/footage_item.h"
 
 struct AVPacket;
 
@@ -27,8 +27,20 @@ struct SearchState {
   int64_t next_ts = AV_NOPTS_VALUE;  // the count's next value, or unknown
 };
 
+// Where a search begins.
+enum class SearchStart {
+  kOpened,         // the demuxer stands at the start of the file, as opened
+  kReadOn,         // from where the last request left the decoder
+  kSeekFromStart,  // after a seek to the start of the file
+  kSeek,           // after a backward seek toward the target
+};
+
+// The state a search begins with, for the window starting at `low`; sets the
+// decoder's skip mode to match.
+SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int64_t per);
+
 enum class SearchEnd {
-  kFound,        // video_frame holds the first picture at or after the window's edge
+  kFound,        // video.picture holds the first picture at or after the window's edge
   kNone,         // the input ended before such a picture
   kSeekEarlier,  // after a seek: the first picture was inside the window already, or
                  // none came at all, so an earlier picture may be missed
@@ -36,15 +48,11 @@ enum class SearchEnd {
 
 // Receives pending pictures first, then reads and decodes packets of the
 // video stream until the window is reached or the input ends (then drains).
-SearchEnd DecodeUntilWindow(FootageOptions& record, SearchState& search, AVPacket* packet);
+SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* packet);
 
 // Flushes the decoder, seeks the video stream backward to `target` (or to
-// its start when `from_start`) and resets what the decoder carried. Sets up
-// `search` for the decode that follows.
-void SeekVideo(FootageOptions& record, int64_t target, bool from_start, SearchState& search);
+// its start when `from_start`) and forgets what the decoder carried.
+void SeekVideo(VideoReader& video, int64_t target, bool from_start);
 
 // The stream's first timestamp (0 when the stream has none).
-int64_t StreamStart(const FootageOptions& record);
-
-// True when `ts` is the stream's first picture time (or earlier).
-bool IsStreamStart(const FootageOptions& record, int64_t ts);
+int64_t StreamStart(const VideoReader& video);

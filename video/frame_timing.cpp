@@ -21,24 +21,29 @@ int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, int32_t tb_num, int32
 }
 
 std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, int32_t tb_num, int32_t tb_den,
-                                 int64_t start_time, bool start_unset) {
+                                 int64_t origin) {
   if (scale == 0 || tb_num <= 0 || tb_den <= 0) return std::nullopt;
   // |value * tb_den| < 2^62 and scale * tb_num < 2^63 - 2^32: both fit.
   const int64_t num = int64_t{value} * tb_den;
   const int64_t den = int64_t{scale} * tb_num;
-  const int64_t offset = start_unset ? 0 : ClampPts(start_time);
-  return ClampPts(num / den + offset);  // division truncates toward zero; |sum| < 2^63
+  return ClampPts(num / den + ClampPts(origin));  // division truncates toward zero; |sum| < 2^63
 }
 
-Course ChooseCourse(int64_t last, int64_t target, int64_t half, int64_t per) {
+Course ChooseCourse(VideoPosition position, int64_t last, int64_t start, int64_t target,
+                    int64_t half, int64_t per) {
+  if (position == VideoPosition::kUnknown) return Course::kSeek;
   // Within these bounds no sum below can overflow.
-  last = ClampPts(last);
+  last = position == VideoPosition::kStart ? ClampPts(start) - 1 : ClampPts(last);
   target = ClampPts(target);
   half = std::clamp<int64_t>(half, 0, kFrameLimit);
   per = std::clamp<int64_t>(per, 0, kFrameLimit);
   const int64_t low = last - half;
   const int64_t high = last + half;
-  if (last >= 0 && low <= target && target <= high) return Course::kReuse;
-  if (last == -2 || target < low || target > high + 32 * per) return Course::kSeek;
+  if (position == VideoPosition::kAfterTarget && low <= target && target <= high)
+    return Course::kReuse;
+  // From the start, reading finds the first picture at or after any earlier
+  // target too.
+  if (target > high + 32 * per) return Course::kSeek;
+  if (position == VideoPosition::kAfterTarget && target < low) return Course::kSeek;
   return Course::kReadForward;
 }

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "footage/video_position.h"
+
 // Timestamps are kept within +/- 2^62 so that sums and differences of a
 // few of them never overflow 64 bits.
 inline constexpr int64_t kPtsLimit = int64_t{1} << 62;
@@ -16,19 +18,22 @@ inline constexpr int64_t kPtsLimit = int64_t{1} << 62;
 // negative terms).
 int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, int32_t tb_num, int32_t tb_den);
 
-// The requested time value/scale seconds in time-base units plus the
-// stream's start time (an unset start, `start_unset`, counts as 0),
-// truncated toward zero. Empty when the time or the time base names no
-// instant (zero scale, zero or negative time-base terms).
+// The requested time value/scale seconds in time-base units, truncated
+// toward zero, plus the timeline's origin in the same units. Empty when the
+// time or the time base names no instant (zero scale, zero or negative
+// time-base terms).
 std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, int32_t tb_num, int32_t tb_den,
-                                 int64_t start_time, bool start_unset);
+                                 int64_t origin);
 
 enum class Course { kReuse, kReadForward, kSeek };
 
-// L = the last target (-1: nothing decoded since the open, -2: the sound path
-// moved the demuxer), T = this target, h = half a frame, P = one frame.
-//   1. Reuse when L >= 0 and L - h <= T <= L + h.
-//   2. Seek when L = -2, T < L - h, or T > L + h + 32 * P.
-//   3. Read forward otherwise (up to 32 and a half frames ahead; and from
-//      the start of the file when L = -1).
-Course ChooseCourse(int64_t last, int64_t target, int64_t half, int64_t per);
+// T = this target, h = half a frame, P = one frame; `start` is the stream's
+// first timestamp.
+//   1. Reuse when standing after L and L - h <= T <= L + h.
+//   2. Seek when moved, T < L - h, or T > L + h + 32 * P.
+//   3. Read forward otherwise (up to 32 and a half frames ahead).
+// At the start, L counts as start - 1, and no target is behind it: the first
+// request reads from the start of the file for targets up to
+// start - 1 + h + 32 * P.
+Course ChooseCourse(VideoPosition position, int64_t last, int64_t start, int64_t target,
+                    int64_t half, int64_t per);

@@ -48,6 +48,24 @@
 #   cover_art.mkv     MP3 (found by content) with an ID3 cover picture: the picture is
 #                     an attached-picture video stream, not footage; 1 s
 #   no_duration.mkv   raw H.264 (found by content): the container has no duration
+#   no_picture_size.mkv  MPEG-4 64x48 25 fps 1 s with PCM s16 mono 48 kHz, the video's
+#                     size patched to 0x0 and its decoder configuration broken, so
+#                     nothing can size the picture; the sound is fine
+#   no_sound_rate.mkv the same file with the sound's sampling frequency patched to 0
+#   sound_rate_0.mkv  only PCM sound, its sampling frequency patched to 0
+#   vp8_vorbis.mkv    VP8 keyint 25, 25 fps 2 s, Vorbis stereo 44.1 kHz: varying sound
+#                     frame sizes between pictures
+#   sync_WHEN.mkv, sync_WHEN.flv  picture and sound that start apart: 160x120 H.264
+#                     (no B-frames) 20 fps, black but for frame 20 of the video source,
+#                     all white; silence but for one sample of 0.9 (both channels) in
+#                     the sound source at the same instant of the file, M = the video's
+#                     start + 1 s. PCM s16 stereo (FLAC in sync_before.mkv), 48 kHz in
+#                     Matroska, 44.1 kHz in FLV; 2 s each. WHEN: the sound starts
+#                       after    0.5 s after the picture   (video 0, sound 0.5 s; M = 1 s)
+#                       before   0.5 s before the picture  (video 0.5 s, sound 0; M = 1.5 s)
+#                       frame    one frame after           (video 0, sound 0.05 s; M = 1 s)
+#                       together with the picture          (both 0; M = 1 s)
+#                     The file's own start is 0 in every case.
 #
 # bench/make_bench_media.sh sources this file for ff, exact, code, video and
 # sound; sourced, it makes nothing.
@@ -204,6 +222,53 @@ clip_rates() {
   ff -i "$tmp/rate_over_1000.mkv" -map 0 -c copy "${exact[@]}" "$tmp/rate_1000.mkv"
 }
 
+# Streams that cannot be used, made by patching a plain file's Matroska
+# elements in place (same lengths): PixelWidth (B0), PixelHeight (BA), the VOL
+# start code in CodecPrivate, SamplingFrequency (B5, an 8-byte float).
+clip_unusable_streams() {
+  ff -f lavfi -i "color=red:s=64x48:r=25:d=1" -f lavfi -i "sine=f=440:d=1:sample_rate=48000" \
+    -c:v mpeg4 -c:a pcm_s16le "${exact[@]}" "$tmp/plain_av.mkv"
+  ff -f lavfi -i "sine=f=440:d=1:sample_rate=48000" -c:a pcm_s16le "${exact[@]}" \
+    "$tmp/plain_a.mkv"
+  perl -0777 -pe 's{\xB0\x81\x40}{\xB0\x81\x00}; s{\xBA\x81\x30}{\xBA\x81\x00};
+    s{\x00\x00\x01\x20}{\x00\x00\x01\xB7}' "$tmp/plain_av.mkv" >"$tmp/no_picture_size.mkv"
+  local rate48k='\xB5\x88\x40\xE7\x70\x00\x00\x00\x00\x00' zero='\xB5\x88\x00\x00\x00\x00\x00\x00\x00\x00'
+  perl -0777 -pe "s{$rate48k}{$zero}" "$tmp/plain_av.mkv" >"$tmp/no_sound_rate.mkv"
+  perl -0777 -pe "s{$rate48k}{$zero}" "$tmp/plain_a.mkv" >"$tmp/sound_rate_0.mkv"
+  local f
+  for f in no_picture_size no_sound_rate sound_rate_0; do
+    cmp -s "$tmp/$f.mkv" "$tmp/plain_a.mkv" || cmp -s "$tmp/$f.mkv" "$tmp/plain_av.mkv" &&
+      { echo "$f.mkv not patched" >&2; return 1; }
+  done
+  rm -f "$tmp/plain_av.mkv" "$tmp/plain_a.mkv"
+}
+clip_vp8_vorbis_mkv() {
+  ff -f lavfi -i "$(video 320x240 25 2)" -f lavfi -i "$(sound stereo 44100 2)" -vf "$code" \
+    -c:v libvpx -deadline realtime -cpu-used 8 -b:v 400k -g 25 -keyint_min 25 -pix_fmt yuv420p \
+    -c:a libvorbis -q:a 4 "${exact[@]}" "$tmp/vp8_vorbis.mkv"
+}
+# sync_clip NAME EXT VIDEO_START SOUND_START RATE SOUND_CODEC (see the header)
+sync_clip() {
+  local click
+  click=$(awk -v v="$3" -v a="$4" -v r="$5" 'BEGIN { printf "%d", (v + 1 - a) * r + 0.5 }')
+  ff -itsoffset "$3" -f lavfi \
+    -i "color=black:s=160x120:r=20:d=2,drawbox=x=0:y=0:w=iw:h=ih:color=white:t=fill:enable='eq(n,20)'" \
+    -itsoffset "$4" -f lavfi \
+    -i "aevalsrc=exprs='if(eq(n,$click),0.9,0)':channel_layout=stereo:sample_rate=$5:duration=2" \
+    -c:v libx264 -preset veryfast -bf 0 -g 20 -pix_fmt yuv420p -c:a "$6" "${exact[@]}" \
+    "$tmp/sync_$1.$2"
+}
+clip_sync() {
+  sync_clip after mkv 0 0.5 48000 pcm_s16le
+  sync_clip before mkv 0.5 0 48000 flac
+  sync_clip frame mkv 0 0.05 48000 pcm_s16le
+  sync_clip together mkv 0 0 48000 pcm_s16le
+  sync_clip after flv 0 0.5 44100 pcm_s16le
+  sync_clip before flv 0.5 0 44100 pcm_s16le
+  sync_clip frame flv 0 0.05 44100 pcm_s16le
+  sync_clip together flv 0 0 44100 pcm_s16le
+}
+
 [[ "${BASH_SOURCE[0]}" == "$0" ]] || return 0
 
 out=${1:?usage: make_media.sh OUTDIR}
@@ -215,7 +280,8 @@ trap 'rm -rf "$tmp"' EXIT
 # Two clips at a time (the machine is shared); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv)
+  clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
+  clip_sync clip_unusable_streams)
 failed=0
 running=0
 for job in "${jobs_list[@]}"; do

@@ -34,7 +34,7 @@ std::map<std::string, std::string> RunFlat(const std::string& path, bool* ok) {
   const std::string command =
       "ffprobe -v quiet -of flat -show_entries "
       "format=duration,bit_rate:stream=index,codec_type,codec_name,width,height,r_frame_rate,"
-      "sample_rate,channels:stream_disposition=attached_pic " +
+      "sample_rate,channels,start_pts:stream_disposition=attached_pic " +
       ShellQuoted(path);
   std::map<std::string, std::string> values;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -85,6 +85,7 @@ Probe ProbeFile(const std::string& path) {
     stream.height = static_cast<int>(Integer(get(prefix + "height")).value_or(0));
     stream.sample_rate = static_cast<int>(Integer(get(prefix + "sample_rate")).value_or(0));
     stream.channels = static_cast<int>(Integer(get(prefix + "channels")).value_or(0));
+    stream.start_pts = Integer(get(prefix + "start_pts"));
     const std::string rate = get(prefix + "r_frame_rate");
     if (const size_t slash = rate.find('/'); slash != std::string::npos) {
       stream.rate_num = std::stoi(rate.substr(0, slash));

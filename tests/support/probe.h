@@ -2,12 +2,12 @@
 // the plug-in's own reading of the same file against.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 // ffprobe and ffmpeg are programs of the Linux build machine: tests that run them skip
 // in the Windows build, which runs under Wine.
@@ -32,6 +32,7 @@ struct ProbeStream {
   int rate_den = 0;
   int sample_rate = 0;
   int channels = 0;
+  std::optional<int64_t> start_pts;  // in the stream's time base; absent when unknown
 };
 
 struct Probe {

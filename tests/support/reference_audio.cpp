@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "tests/support/timeline.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -114,6 +116,10 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
   }
   ref.ok = ok && !first;
   if (ref.start_time == AV_NOPTS_VALUE) ref.start_time = ref.first_pts;
+  if (ref.ok) {
+    ref.origin_offset = SamplesToOrigin(OriginOfFile(*format), ref.first_pts,
+                                        AVRational{ref.tb_num, ref.tb_den}, ref.rate);
+  }
   av_frame_free(&frame);
   av_packet_free(&packet);
   avcodec_free_context(&decoder);
@@ -121,9 +127,7 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
   return ref;
 }
 
-int64_t ReferenceAudio::FootageOffset() const {
-  return av_rescale_rnd(start_time - first_pts, int64_t{tb_num} * rate, tb_den, AV_ROUND_NEAR_INF);
-}
+int64_t ReferenceAudio::FootageOffset() const { return origin_offset; }
 
 std::vector<float> ReferenceAudio::Expected(int64_t first, int64_t count) const {
   std::vector<float> out(static_cast<size_t>(count) * 2, 0.0f);

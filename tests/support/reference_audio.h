@@ -16,11 +16,12 @@ struct ReferenceAudio {
   int32_t tb_den = 0;
   int64_t first_pts = 0;              // timestamp of the first decoded frame
   int64_t start_time = 0;             // the stream's start_time (first_pts when unset)
+  int64_t origin_offset = 0;          // samples from first_pts to the timeline's origin
   std::vector<float> samples;         // L R L R ...
   std::vector<int64_t> frame_starts;  // decode sample where each decoded frame begins
 
   int64_t frames() const { return static_cast<int64_t>(samples.size() / 2); }
-  // Footage sample n is at stream time start_time + n / rate, that is decode
+  // Footage sample n is at the timeline's origin + n / rate, that is decode
   // sample n + FootageOffset() (rounded to nearest).
   int64_t FootageOffset() const;
   // The footage samples first .. first + count - 1 as the host should get

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <memory>
 
+#include "tests/support/timeline.h"
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -89,7 +91,7 @@ int64_t ReferenceVideo::FramePts() const {
 }
 
 int64_t ReferenceVideo::Target(A_Time t) const {
-  return int64_t{t.value} * tb_den / (int64_t{t.scale} * tb_num) + start_time;
+  return int64_t{t.value} * tb_den / (int64_t{t.scale} * tb_num) + origin;
 }
 
 int ReferenceVideo::ExpectedIndex(A_Time t) const {
@@ -101,9 +103,9 @@ int ReferenceVideo::ExpectedIndex(A_Time t) const {
 }
 
 A_Time ReferenceVideo::TimeOf(int i) const {
-  // ts - start in seconds is (ts - start) * tb_num / tb_den: exact as value/scale
-  // when scale = tb_den / tb_num is whole, as for every clip here.
-  return A_Time{static_cast<A_long>((pictures[i].ts - start_time) * tb_num),
+  // ts - origin in seconds is (ts - origin) * tb_num / tb_den: exact as
+  // value/scale when scale = tb_den / tb_num is whole, as for every clip here.
+  return A_Time{static_cast<A_long>((pictures[i].ts - origin) * tb_num),
                 static_cast<A_u_long>(tb_den)};
 }
 
@@ -148,6 +150,7 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
   ref.rate_num = stream->r_frame_rate.num;
   ref.rate_den = stream->r_frame_rate.den;
   ref.start_time = stream->start_time == AV_NOPTS_VALUE ? 0 : stream->start_time;
+  ref.origin = OriginIn(OriginOfFile(*fmt), stream->time_base);
   ref.width = width > 0 ? width : dec->width;
   ref.height = height > 0 ? height : dec->height;
 

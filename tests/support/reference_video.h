@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 namespace zarn_test {
 
@@ -25,16 +25,18 @@ struct ReferenceVideo {
   int tb_num = 0, tb_den = 1;
   int rate_num = 0, rate_den = 1;
   int64_t start_time = 0;                  // 0 when the stream has none
+  int64_t origin = 0;                      // the timeline's origin in this time base
   std::vector<ReferencePicture> pictures;  // in display (output) order
 
   // One frame and half a frame in time-base units.
   int64_t FramePts() const;
   int64_t HalfPts() const { return FramePts() / 2; }
-  // The target timestamp of value/scale seconds.
+  // The target timestamp of value/scale seconds of footage time.
   int64_t Target(A_Time t) const;
   // Index of the picture shown at `t`: the first with ts >= T - h; -1 past the end.
   int ExpectedIndex(A_Time t) const;
-  // The time a host asks for picture `i` (its own timestamp, as value/scale).
+  // The footage time a host asks for picture `i` (its own timestamp less the
+  // origin, as value/scale).
   A_Time TimeOf(int i) const;
 };
 

@@ -1,4 +1,4 @@
-#include "shell/plugin_id.h"
+#include "shell/base/plugin_id.h"
 
 #include <atomic>
 

@@ -4,7 +4,7 @@
 // way out of an exception.
 #pragma once
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 class LockedHandle {
  public:

@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "shell/host_api.h"
-#include "shell/suite_cache.h"
+#include "shell/base/host_api.h"
+#include "shell/base/suite_cache.h"
 
 template <typename Body>
 A_Err CallbackEdge(Body&& body) noexcept {

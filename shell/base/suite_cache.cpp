@@ -1,4 +1,4 @@
-#include "shell/suite_cache.h"
+#include "shell/base/suite_cache.h"
 
 #include <iterator>
 #include <type_traits>

@@ -86,8 +86,8 @@ enum : A_Err {
   A_Err_GENERIC = 1,
   A_Err_STRUCT = 2,  // media cannot be opened, probed or decoded
   A_Err_PARAMETER = 3,
-  A_Err_ALLOC = 4,  // a video frame could not be allocated
-  PF_Err_BAD_CALLBACK_PARAM = 516,  // a host suite is missing
+  A_Err_ALLOC = 4,                    // a video frame could not be allocated
+  PF_Err_BAD_CALLBACK_PARAM = 516,    // a host suite is missing
   AEIO_Err_USE_DFLT_CALLBACK = 9992,  // the host should use its own handling
 };
 
@@ -197,7 +197,7 @@ struct PFILE_FileKind {
   A_long creator;
 };
 struct AEIO_FileExt {
-  A_char pad;  // always '.'
+  A_char pad;           // always '.'
   A_char extension[3];  // no terminator
 };
 union AEIO_FileKind {
@@ -237,9 +237,9 @@ typedef A_Err (*AEGP_DeathHook)(AEGP_GlobalRefcon plugin_refcon, AEGP_DeathRefco
 // Entries the plug-in never fills keep the generic slot type.
 struct AEIO_FunctionBlock4 {
   A_Err (*AEIO_InitInSpecFromFile)(AEIO_BasicData* basic_dataP, const A_UTF16Char* file_pathZ,
-                                   AEIO_InSpecH specH);  // 0
+                                   AEIO_InSpecH specH);                                  // 0
   A_Err (*AEIO_InitInSpecInteractive)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);  // 1
-  A_Err (*AEIO_DisposeInSpec)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);  // 2
+  A_Err (*AEIO_DisposeInSpec)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);          // 2
   A_Err (*AEIO_FlattenOptions)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                                AEIO_Handle* flat_optionsPH);  // 3
   A_Err (*AEIO_InflateOptions)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
@@ -251,18 +251,18 @@ struct AEIO_FunctionBlock4 {
   A_Err (*AEIO_GetInSpecInfo)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                               AEIO_Verbiage* verbiageP);  // 7
   A_Err (*AEIO_DrawSparseFrame)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
-                                const AEIO_DrawSparseFramePB* sparse_framePPB,
-                                PF_EffectWorld* wP, AEIO_DrawingFlags* draw_flagsP);  // 8
+                                const AEIO_DrawSparseFramePB* sparse_framePPB, PF_EffectWorld* wP,
+                                AEIO_DrawingFlags* draw_flagsP);  // 8
   A_Err (*AEIO_GetDimensions)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                               const AEIO_RationalScale* rs0, A_long* width0,
                               A_long* height0);  // 9
   A_Err (*AEIO_GetDuration)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
-                            A_Time* tr);  // 10
+                            A_Time* tr);                                               // 10
   A_Err (*AEIO_GetTime)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_Time* tr);  // 11
-  A_Err (*AEIO_GetSound)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
-                         AEIO_SndQuality quality, const AEIO_InterruptFuncs* interrupt0,
-                         const A_Time* startPT, const A_Time* durPT, A_u_long start_sampLu,
-                         A_u_long num_samplesLu, void* dataPV);  // 12
+  A_Err (*AEIO_GetSound)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_SndQuality quality,
+                         const AEIO_InterruptFuncs* interrupt0, const A_Time* startPT,
+                         const A_Time* durPT, A_u_long start_sampLu, A_u_long num_samplesLu,
+                         void* dataPV);  // 12
   A_Err (*AEIO_InqNextFrameTime)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                                  const A_Time* base_time_tr, AEIO_TimeDir time_dir,
                                  A_Boolean* found0, A_Time* key_time_tr0);  // 13
@@ -270,38 +270,38 @@ struct AEIO_FunctionBlock4 {
   A_Err (*AEIO_CloseSourceFiles)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);  // 39
   A_Err (*AEIO_CountUserData)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_u_long typeLu,
                               A_u_long max_sizeLu, A_u_long* num_of_typeLu);  // 40
-  AEGP_UnusedEntry AEIO_SetUserData;  // 41
+  AEGP_UnusedEntry AEIO_SetUserData;                                          // 41
   A_Err (*AEIO_GetUserData)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_u_long typeLu,
                             A_u_long indexLu, A_u_long max_sizeLu,
                             AEIO_Handle* dataPH);  // 42
-  AEGP_UnusedEntry AEIO_AddMarker;  // 43
+  AEGP_UnusedEntry AEIO_AddMarker;                 // 43
   A_Err (*AEIO_VerifyFileImportable)(AEIO_BasicData* basic_dataP, AEIO_ModuleSignature sig,
                                      const A_UTF16Char* file_pathZ,
                                      A_Boolean* importablePB);  // 44
-  AEGP_UnusedEntry AEIO_UserAudioOptionsDialog;  // 45
-  AEGP_UnusedEntry AEIO_AddMarker2;  // 46
-  AEGP_UnusedEntry AEIO_AddMarker3;  // 47
-  AEGP_UnusedEntry AEIO_GetMimeType;  // 48
+  AEGP_UnusedEntry AEIO_UserAudioOptionsDialog;                 // 45
+  AEGP_UnusedEntry AEIO_AddMarker2;                             // 46
+  AEGP_UnusedEntry AEIO_AddMarker3;                             // 47
+  AEGP_UnusedEntry AEIO_GetMimeType;                            // 48
 };
 
 // ---------------------------------------------------------------- suites
 // "AEGP Register Suite", acquired as version 6.
 struct AEGP_RegisterSuite5 {
-  AEGP_UnusedEntry AEGP_RegisterCommandHook;  // 0
+  AEGP_UnusedEntry AEGP_RegisterCommandHook;     // 0
   AEGP_UnusedEntry AEGP_RegisterUpdateMenuHook;  // 1
   A_Err (*AEGP_RegisterDeathHook)(AEGP_PluginID aegp_plugin_id, AEGP_DeathHook death_hook_func,
                                   AEGP_DeathRefcon refconP);  // 2
-  AEGP_UnusedEntry AEGP_RegisterVersionHook;  // 3
-  AEGP_UnusedEntry AEGP_RegisterAboutStringHook;  // 4
-  AEGP_UnusedEntry AEGP_RegisterAboutHook;  // 5
-  AEGP_UnusedEntry AEGP_RegisterArtisan;  // 6
+  AEGP_UnusedEntry AEGP_RegisterVersionHook;                  // 3
+  AEGP_UnusedEntry AEGP_RegisterAboutStringHook;              // 4
+  AEGP_UnusedEntry AEGP_RegisterAboutHook;                    // 5
+  AEGP_UnusedEntry AEGP_RegisterArtisan;                      // 6
   A_Err (*AEGP_RegisterIO)(AEGP_PluginID aegp_plugin_id, AEGP_IORefcon aegp_refconP,
                            const AEIO_ModuleInfo* io_infoP,
                            const AEIO_FunctionBlock4* aeio_fcn_blockP);  // 7
-  AEGP_UnusedEntry AEGP_RegisterIdleHook;  // 8
-  AEGP_UnusedEntry AEGP_RegisterTracker;  // 9
-  AEGP_UnusedEntry AEGP_RegisterInteractiveArtisan;  // 10
-  AEGP_UnusedEntry AEGP_RegisterPresetLocalizationString;  // 11
+  AEGP_UnusedEntry AEGP_RegisterIdleHook;                                // 8
+  AEGP_UnusedEntry AEGP_RegisterTracker;                                 // 9
+  AEGP_UnusedEntry AEGP_RegisterInteractiveArtisan;                      // 10
+  AEGP_UnusedEntry AEGP_RegisterPresetLocalizationString;                // 11
 };
 
 // "AEGP Utility Suite", acquired as version 7.
@@ -309,29 +309,29 @@ struct AEGP_UtilitySuite3 {
   AEGP_UnusedEntry before_register[7];  // 0..6: report info, versions, quiet errors, undo
   A_Err (*AEGP_RegisterWithAEGP)(AEGP_GlobalRefcon global_refcon, const A_char* plugin_name,
                                  AEGP_PluginID* plugin_id);  // 7
-  AEGP_UnusedEntry after_register[17];  // 8..24
+  AEGP_UnusedEntry after_register[17];                       // 8..24
 };
 
 // "PF ANSI Suite", version 1: math functions, then sprintf and strcpy.
 struct PF_ANSICallbacksSuite1 {
-  AEGP_UnusedEntry math[15];  // 0..14: atan .. tan
-  AEGP_UnusedEntry sprintf;  // 15 (variadic; never called)
+  AEGP_UnusedEntry math[15];                          // 0..14: atan .. tan
+  AEGP_UnusedEntry sprintf;                           // 15 (variadic; never called)
   A_char* (*strcpy)(A_char* dst, const A_char* src);  // 16
-  AEGP_UnusedEntry asin;  // 17
-  AEGP_UnusedEntry acos;  // 18
+  AEGP_UnusedEntry asin;                              // 17
+  AEGP_UnusedEntry acos;                              // 18
 };
 
 // "AEGP Memory Suite", version 1.
 struct AEGP_MemorySuite1 {
   A_Err (*AEGP_NewMemHandle)(AEGP_PluginID plugin_id, const A_char* whatZ, AEGP_MemSize size,
-                             AEGP_MemFlag flags, AEGP_MemHandle* memPH);  // 0
-  A_Err (*AEGP_FreeMemHandle)(AEGP_MemHandle memH);  // 1
-  A_Err (*AEGP_LockMemHandle)(AEGP_MemHandle memH, void** ptr_to_ptr);  // 2
-  A_Err (*AEGP_UnlockMemHandle)(AEGP_MemHandle memH);  // 3
+                             AEGP_MemFlag flags, AEGP_MemHandle* memPH);     // 0
+  A_Err (*AEGP_FreeMemHandle)(AEGP_MemHandle memH);                          // 1
+  A_Err (*AEGP_LockMemHandle)(AEGP_MemHandle memH, void** ptr_to_ptr);       // 2
+  A_Err (*AEGP_UnlockMemHandle)(AEGP_MemHandle memH);                        // 3
   A_Err (*AEGP_GetMemHandleSize)(AEGP_MemHandle memH, AEGP_MemSize* sizeP);  // 4
   A_Err (*AEGP_ResizeMemHandle)(const A_char* whatZ, AEGP_MemSize new_size,
-                                AEGP_MemHandle memH);  // 5
-  A_Err (*AEGP_SetMemReportingOn)(A_Boolean turn_OnB);  // 6
+                                AEGP_MemHandle memH);                                 // 5
+  A_Err (*AEGP_SetMemReportingOn)(A_Boolean turn_OnB);                                // 6
   A_Err (*AEGP_GetMemStats)(AEGP_PluginID plugin_id, A_long* countP, A_long* sizeP);  // 7
 };
 
@@ -339,51 +339,50 @@ struct AEGP_MemorySuite1 {
 struct AEGP_IOInSuite4 {
   A_Err (*AEGP_GetInSpecOptionsHandle)(AEIO_InSpecH inH, void** optionsPPV);  // 0
   A_Err (*AEGP_SetInSpecOptionsHandle)(AEIO_InSpecH inH, void* optionsPV,
-                                       void** old_optionsPPV);  // 1
-  AEGP_UnusedEntry AEGP_GetInSpecFilePath;  // 2
-  AEGP_UnusedEntry AEGP_GetInSpecNativeFPS;  // 3
-  A_Err (*AEGP_SetInSpecNativeFPS)(AEIO_InSpecH inH, A_Fixed native_fpsF);  // 4
-  AEGP_UnusedEntry AEGP_GetInSpecDepth;  // 5
-  A_Err (*AEGP_SetInSpecDepth)(AEIO_InSpecH inH, A_short depthS);  // 6
-  AEGP_UnusedEntry AEGP_GetInSpecSize;  // 7
-  A_Err (*AEGP_SetInSpecSize)(AEIO_InSpecH inH, AEIO_FileSize sizeLu);  // 8
-  AEGP_UnusedEntry AEGP_GetInSpecInterlaceLabel;  // 9
+                                       void** old_optionsPPV);                            // 1
+  AEGP_UnusedEntry AEGP_GetInSpecFilePath;                                                // 2
+  AEGP_UnusedEntry AEGP_GetInSpecNativeFPS;                                               // 3
+  A_Err (*AEGP_SetInSpecNativeFPS)(AEIO_InSpecH inH, A_Fixed native_fpsF);                // 4
+  AEGP_UnusedEntry AEGP_GetInSpecDepth;                                                   // 5
+  A_Err (*AEGP_SetInSpecDepth)(AEIO_InSpecH inH, A_short depthS);                         // 6
+  AEGP_UnusedEntry AEGP_GetInSpecSize;                                                    // 7
+  A_Err (*AEGP_SetInSpecSize)(AEIO_InSpecH inH, AEIO_FileSize sizeLu);                    // 8
+  AEGP_UnusedEntry AEGP_GetInSpecInterlaceLabel;                                          // 9
   A_Err (*AEGP_SetInSpecInterlaceLabel)(AEIO_InSpecH inH, const FIEL_Label* interlaceP);  // 10
-  AEGP_UnusedEntry AEGP_GetInSpecAlphaLabel;  // 11
-  A_Err (*AEGP_SetInSpecAlphaLabel)(AEIO_InSpecH inH, const AEIO_AlphaLabel* alphaP);  // 12
-  AEGP_UnusedEntry AEGP_GetInSpecDuration;  // 13
-  A_Err (*AEGP_SetInSpecDuration)(AEIO_InSpecH inH, const A_Time* durationP);  // 14
-  AEGP_UnusedEntry AEGP_GetInSpecDimensions;  // 15
-  A_Err (*AEGP_SetInSpecDimensions)(AEIO_InSpecH inH, A_long widthL, A_long heightL);  // 16
-  AEGP_UnusedEntry AEGP_InSpecGetRationalDimensions;  // 17
-  AEGP_UnusedEntry AEGP_GetInSpecHSF;  // 18
-  AEGP_UnusedEntry AEGP_SetInSpecHSF;  // 19
-  AEGP_UnusedEntry AEGP_GetInSpecSoundRate;  // 20
-  A_Err (*AEGP_SetInSpecSoundRate)(AEIO_InSpecH inH, A_FpLong rateF);  // 21
-  AEGP_UnusedEntry AEGP_GetInSpecSoundEncoding;  // 22
-  A_Err (*AEGP_SetInSpecSoundEncoding)(AEIO_InSpecH inH, AEIO_SndEncoding encoding);  // 23
-  AEGP_UnusedEntry AEGP_GetInSpecSoundSampleSize;  // 24
+  AEGP_UnusedEntry AEGP_GetInSpecAlphaLabel;                                              // 11
+  A_Err (*AEGP_SetInSpecAlphaLabel)(AEIO_InSpecH inH, const AEIO_AlphaLabel* alphaP);     // 12
+  AEGP_UnusedEntry AEGP_GetInSpecDuration;                                                // 13
+  A_Err (*AEGP_SetInSpecDuration)(AEIO_InSpecH inH, const A_Time* durationP);             // 14
+  AEGP_UnusedEntry AEGP_GetInSpecDimensions;                                              // 15
+  A_Err (*AEGP_SetInSpecDimensions)(AEIO_InSpecH inH, A_long widthL, A_long heightL);     // 16
+  AEGP_UnusedEntry AEGP_InSpecGetRationalDimensions;                                      // 17
+  AEGP_UnusedEntry AEGP_GetInSpecHSF;                                                     // 18
+  AEGP_UnusedEntry AEGP_SetInSpecHSF;                                                     // 19
+  AEGP_UnusedEntry AEGP_GetInSpecSoundRate;                                               // 20
+  A_Err (*AEGP_SetInSpecSoundRate)(AEIO_InSpecH inH, A_FpLong rateF);                     // 21
+  AEGP_UnusedEntry AEGP_GetInSpecSoundEncoding;                                           // 22
+  A_Err (*AEGP_SetInSpecSoundEncoding)(AEIO_InSpecH inH, AEIO_SndEncoding encoding);      // 23
+  AEGP_UnusedEntry AEGP_GetInSpecSoundSampleSize;                                         // 24
   A_Err (*AEGP_SetInSpecSoundSampleSize)(AEIO_InSpecH inH,
-                                         AEIO_SndSampleSize bytes_per_sample);  // 25
-  AEGP_UnusedEntry AEGP_GetInSpecSoundChannels;  // 26
+                                         AEIO_SndSampleSize bytes_per_sample);            // 25
+  AEGP_UnusedEntry AEGP_GetInSpecSoundChannels;                                           // 26
   A_Err (*AEGP_SetInSpecSoundChannels)(AEIO_InSpecH inH, AEIO_SndChannels num_channels);  // 27
-  AEGP_UnusedEntry AEGP_AddAuxExtMap;  // 28
-  AEGP_UnusedEntry AEGP_SetInSpecEmbeddedColorProfile;  // 29
-  AEGP_UnusedEntry AEGP_SetInSpecAssignedColorProfile;  // 30
+  AEGP_UnusedEntry AEGP_AddAuxExtMap;                                                     // 28
+  AEGP_UnusedEntry AEGP_SetInSpecEmbeddedColorProfile;                                    // 29
+  AEGP_UnusedEntry AEGP_SetInSpecAssignedColorProfile;                                    // 30
 };
 
 // "PF Fill Matte Suite", version 2.
 struct PF_FillMatteSuite2 {
   PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
-                 PF_EffectWorld* world);  // 0: a null rect fills the whole world
-  AEGP_UnusedEntry fill16;  // 1
+                 PF_EffectWorld* world);              // 0: a null rect fills the whole world
+  AEGP_UnusedEntry fill16;                            // 1
   AEGP_UnusedEntry premultiply_and_float_entries[5];  // 2..6
 };
 
 // ---------------------------------------------------------------- entry point
 typedef A_Err (*AEGP_PluginInitFuncPrototype)(SPBasicSuite* pica_basicP, A_long major_versionL,
-                                              A_long minor_versionL,
-                                              AEGP_PluginID aegp_plugin_id,
+                                              A_long minor_versionL, AEGP_PluginID aegp_plugin_id,
                                               AEGP_GlobalRefcon* global_refconP);
 
 }  // extern "C"

@@ -3,13 +3,12 @@
 // audio/, shell/) and catches every exception at its own edge.
 #pragma once
 
-#include "shell/host_api.h"
+#include "shell/base/host_api.h"
 
 A_Err Zarn_InitInSpecFromFile(AEIO_BasicData* basic_dataP, const A_UTF16Char* file_pathZ,
                               AEIO_InSpecH specH);
 A_Err Zarn_DisposeInSpec(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);
-A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
-                         AEIO_Verbiage* verbiageP);
+A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_Verbiage* verbiageP);
 A_Err Zarn_FlattenOptions(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                           AEIO_Handle* flat_optionsPH);
 A_Err Zarn_InflateOptions(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,

@@ -1,0 +1,86 @@
+// What one footage item has open, and what its requests carry from one to
+// the next. Picture and sound each read the file through a demuxer of their
+// own, so a frame request never moves the sound's reading position and a
+// sound request never moves the picture's. The record (FootageOptions) points
+// to one FootageItem from OpenMedia to dispose; video/ and audio/ own the
+// logic that runs on their part.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "footage/av_owners.h"
+#include "footage/video_position.h"
+
+struct VideoReader {
+  FormatContextPtr format;  // reads only the video stream
+  int stream_index = -1;
+  AVStream* stream = nullptr;  // owned by `format`
+  CodecContextPtr decoder;
+  FramePtr picture;  // receives every picture; holds the one delivered last
+
+  // ---- kept for the conversion (owned by video/)
+  SwsPtr scaler;  // while the source and destination are unchanged
+  AvBufferPtr<uint8_t> scratch;
+  int32_t scratch_size = 0;
+
+  // ---- carried from one frame request to the next (owned by video/)
+  VideoPosition position = VideoPosition::kStart;
+  int64_t last_target = 0;    // the target of the last request served
+  bool picture_held = false;  // `picture` holds a decoded picture
+  bool drained = false;       // the decoder was drained and needs a flush before new packets
+  bool prev_known = false;    // prev_pts is known
+  int64_t prev_pts = 0;       // the picture shown before the held one (the last one, after black)
+};
+
+// The resampler to the host's sound format, kept while the source's format,
+// layout and rate stay (owned by audio/).
+struct ResamplerState {
+  ResamplerState() = default;
+  ResamplerState(const ResamplerState&) = delete;
+  ResamplerState& operator=(const ResamplerState&) = delete;
+  ~ResamplerState() { av_channel_layout_uninit(&in_layout); }
+
+  SwrPtr swr;
+  bool prepared = false;  // in_* describe the source the resampler was made for
+  bool usable = false;    // and it accepted that source
+  AVChannelLayout in_layout{};
+  int in_format = -1;
+  int in_rate = 0;
+  std::vector<float> output;  // interleaved L R, reused from frame to frame
+};
+
+struct SoundReader {
+  FormatContextPtr format;  // reads only the audio stream
+  int stream_index = -1;
+  AVStream* stream = nullptr;  // owned by `format`
+  int64_t start_time = 0;      // the stream's start as the probe found it (AV_NOPTS_VALUE: none)
+  int32_t rate = 0;            // the footage's sample rate, as the host was told
+  CodecParametersPtr params;   // the probe's, for a fresh decoder
+  CodecContextPtr decoder;
+  FramePtr frame;
+  ResamplerState resampler;
+
+  // ---- carried from one sound request to the next (owned by audio/).
+  // Positions count decoded samples from the stream's first decoded sample.
+  bool drained = false;       // the decoder was drained and needs a flush before new packets
+  bool resume_valid = false;  // the demuxer and decoder stand where the last request ended
+  bool grid_known = false;    // first_pts, first_samples and frame_size learned
+  int64_t resume_sample = 0;  // position of the next sample to deliver (pending's first)
+  AudioFifoPtr pending;       // converted samples decoded past the end of the last request
+  int64_t first_pts = 0;      // timestamp of the first decoded frame (position 0)
+  int32_t first_samples = 0;  // samples of that first frame (a codec delay may shorten it)
+  int32_t frame_size = 0;     // constant samples per frame, 0 when frames vary
+};
+
+struct FootageItem {
+  VideoReader video;  // open when the record's video_open is
+  SoundReader sound;  // open when the record's has_audio is
+};
+
+// True when the item has an open video decoder and a picture to decode into.
+bool VideoUsable(const FootageItem* item);
+// True when the item has an open audio decoder and the values needed to place
+// its samples (rate, time base); otherwise its sound is silence and no audio
+// object may be touched.
+bool SoundUsable(const FootageItem* item);

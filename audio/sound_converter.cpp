@@ -76,3 +76,25 @@ int64_t SoundConverter::Convert(const AVFrame& frame) {
   output.resize(static_cast<size_t>(converted) * 2);
   return converted;
 }
+
+int64_t SoundConverter::ConvertInto(const AVFrame& frame, float* out, uint64_t capacity) {
+  // At another rate the resampler may hold samples back from one call to the next.
+  if (frame.nb_samples <= 0 || frame.sample_rate != out_rate_ ||
+      static_cast<uint64_t>(frame.nb_samples) > capacity)
+    return -1;
+  const auto length = static_cast<size_t>(frame.nb_samples);
+  if (Prepare(frame)) {
+    uint8_t* out_planes[1] = {reinterpret_cast<uint8_t*>(out)};
+    const int converted =
+        swr_convert(state_.swr.get(), out_planes, frame.nb_samples,
+                    const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+    if (converted == frame.nb_samples) return converted;
+    if (converted > 0) {  // not expected at one rate: keep the frame's length all the same
+      std::fill(out + static_cast<size_t>(converted) * 2, out + length * 2, 0.0f);
+      return frame.nb_samples;
+    }
+  }
+  // A frame the resampler cannot take comes out as silence of its length.
+  std::fill(out, out + length * 2, 0.0f);
+  return frame.nb_samples;
+}

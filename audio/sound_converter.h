@@ -25,6 +25,11 @@ class SoundConverter {
   int64_t Convert(const AVFrame& frame);
   const float* samples() const { return state_.output.data(); }
 
+  // Converts one frame straight into `out`, which has room for `capacity`
+  // sample frames, when its samples come out there whole (the same rate,
+  // and they fit); returns their count, or -1 with nothing written.
+  int64_t ConvertInto(const AVFrame& frame, float* out, uint64_t capacity);
+
  private:
   bool Prepare(const AVFrame& frame);
   int64_t Silence(int64_t count);

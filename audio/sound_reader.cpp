@@ -280,11 +280,17 @@ void Request::TakePending() {
   running_ = head + available;
   placed_ = true;
   if (available <= 0) return;
-  std::vector<float> pending(static_cast<size_t>(available) * 2);
-  void* planes[1] = {pending.data()};
-  const int read = av_audio_fifo_read(fifo, planes, available);
-  av_audio_fifo_reset(fifo);
-  if (read > 0) Put(head, pending.data(), read);
+  // The request starts at or after the head (else it seeks): what lies
+  // between was passed over. The rest goes straight into the host's buffer;
+  // what the request leaves stays queued, from its end on.
+  const int skip = static_cast<int>(std::clamp<int64_t>(out_.next() - head, 0, available));
+  (void)av_audio_fifo_drain(fifo, skip);  // cannot fail for a count within the queue
+  const auto take =
+      static_cast<int>(std::min<uint64_t>(available - skip, out_.count - out_.filled));
+  void* planes[1] = {out_.data + out_.filled * 2};
+  // The queue holds at least `take`: all of it is read.
+  out_.filled += static_cast<uint64_t>(std::max(av_audio_fifo_read(fifo, planes, take), 0));
+  out_.decoded_end = out_.filled;
 }
 
 void Request::Decode() {
@@ -323,6 +329,18 @@ void Request::Decode() {
     if (frame.sample_rate == rate_ && position + frame.nb_samples <= out_.next()) {
       running_ = position + frame.nb_samples;
       continue;
+    }
+    // A frame that starts where the request stands and fits whole goes
+    // straight into the host's buffer.
+    if (position == out_.next() && position >= 0) {
+      const int64_t direct =
+          converter_.ConvertInto(frame, out_.data + out_.filled * 2, out_.count - out_.filled);
+      if (direct >= 0) {
+        out_.filled += static_cast<uint64_t>(direct);
+        out_.decoded_end = out_.filled;
+        running_ = position + direct;
+        continue;
+      }
     }
     const int64_t converted = converter_.Convert(frame);
     Put(position, converter_.samples(), converted);

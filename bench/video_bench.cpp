@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 #include <vector>
@@ -30,6 +31,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/mathematics.h>
 #include <libswscale/swscale.h>
 }
 
@@ -85,6 +87,7 @@ class PlainReader {
     avformat_close_input(&fmt_);
   }
   bool ok() const { return ok_; }
+  const AVFormatContext* format() const { return fmt_; }
   AVStream* stream() const { return stream_; }
   int threads() const { return dec_->thread_count; }
 
@@ -175,9 +178,28 @@ double PlainPlayback(const std::string& path, int threads, int* frames) {
   return n / Seconds(start, Clock::now());
 }
 
+// Footage time 0: the earlier start of the first video and the first audio
+// stream, in `tb`.
+int64_t OriginIn(const AVFormatContext& format, AVRational tb) {
+  bool found = false;
+  int64_t origin = 0;
+  for (const AVMediaType type : {AVMEDIA_TYPE_VIDEO, AVMEDIA_TYPE_AUDIO}) {
+    for (unsigned i = 0; i < format.nb_streams; ++i) {
+      const AVStream& s = *format.streams[i];
+      if (s.codecpar->codec_type != type) continue;
+      const int64_t start =
+          av_rescale_q(s.start_time == AV_NOPTS_VALUE ? 0 : s.start_time, s.time_base, tb);
+      origin = found ? std::min(origin, start) : start;
+      found = true;
+      break;
+    }
+  }
+  return origin;
+}
+
 struct Times {
   AVRational rate, tb;
-  int64_t start;
+  int64_t start;            // the origin
   A_Time At(int i) const {  // the host's time of frame i
     return A_Time{static_cast<A_long>(int64_t{i} * rate.den), static_cast<A_u_long>(rate.num)};
   }
@@ -186,6 +208,21 @@ struct Times {
   }
   int64_t Half() const { return (int64_t{rate.den} * tb.den) / (int64_t{rate.num} * tb.num) / 2; }
 };
+
+// The sound that covers frame i, as the host asks for it while previewing.
+A_Err SoundOfFrame(standin::Host& host, AEIO_InSpecH spec, const Times& times, int i,
+                   int sound_rate, std::vector<float>& buffer) {
+  const auto first_of = [&](int64_t frame) {
+    return av_rescale_rnd(frame, int64_t{times.rate.den} * sound_rate, times.rate.num,
+                          AV_ROUND_NEAR_INF);
+  };
+  const int64_t first = first_of(i);
+  const auto count = static_cast<A_u_long>(first_of(i + 1) - first);
+  buffer.resize(size_t{count} * 2);
+  const A_Time start{static_cast<A_long>(first), static_cast<A_u_long>(sound_rate)};
+  return host.callbacks().AEIO_GetSound(host.BasicData(), spec, 0, nullptr, &start, nullptr,
+                                        static_cast<A_u_long>(first), count, buffer.data());
+}
 
 int BenchFile(const std::string& path, const std::string& module_path, int requests,
               uint32_t seed) {
@@ -198,7 +235,7 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
       return 1;
     }
     times = Times{probe.stream()->r_frame_rate, probe.stream()->time_base,
-                  probe.stream()->start_time == AV_NOPTS_VALUE ? 0 : probe.stream()->start_time};
+                  OriginIn(*probe.format(), probe.stream()->time_base)};
   }
 
   standin::Host host;
@@ -232,12 +269,31 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
   for (int i = 0; i < frames; ++i) Draw(host, spec, times.At(i), world);
   const double module_fps = frames / Seconds(t0, Clock::now());
   host.Dispose(spec);
+
+  // The same with the sound of each frame after it, as the host previews.
+  const std::optional<A_FpLong> told_rate = host.TellsFor(spec).sound_rate;
+  double sound_fps = 0;
+  if (told_rate) {
+    spec = timed_import(&import_s);
+    std::vector<float> sound;
+    t0 = Clock::now();
+    for (int i = 0; i < frames; ++i) {
+      Draw(host, spec, times.At(i), world);
+      SoundOfFrame(host, spec, times, i, static_cast<int>(*told_rate), sound);
+    }
+    sound_fps = frames / Seconds(t0, Clock::now());
+    host.Dispose(spec);
+  }
   std::printf("import: %.1f ms\n", import_s * 1000);
   std::fflush(stdout);
   std::printf(
       "playback, %d frames at %dx%d: module %.1f fps, plain loop (auto threads) %.1f fps,"
       " ratio %.3f; plain single-threaded %.1f fps\n",
       frames, kWidth, kHeight, module_fps, plain_fps, module_fps / plain_fps, plain1_fps);
+  if (sound_fps > 0) {
+    std::printf("playback with each frame's sound: module %.1f fps, ratio %.3f to picture alone\n",
+                sound_fps, sound_fps / module_fps);
+  }
 
   // Random access on the same times.
   std::mt19937 rng(seed);

@@ -9,6 +9,7 @@
 #include "diag/trace_log.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
+#include "footage/item_registry.h"
 #include "shell/base/callback_edge.h"
 #include "shell/base/callbacks.h"
 #include "shell/base/locked_handle.h"
@@ -29,14 +30,15 @@ uint64_t ToldBytes(const FootageOptions& record, A_u_long num_samples) {
 uint64_t Deliver(const FootageOptions& record, const A_Time* start, A_u_long num_samples,
                  void* data) {
   const uint64_t bytes = ToldBytes(record, num_samples);
+  ItemUse use(&record);
   // Sound is delivered in the one format the module tells; footage without an
   // opened audio decoder gets silence, nothing of it touched.
-  const bool deliverable = bytes == SoundBufferBytes(num_samples) && SoundUsable(record.item);
+  const bool deliverable = bytes == SoundBufferBytes(num_samples) && SoundUsable(use.get());
   if (!deliverable) {
     std::memset(data, 0, bytes);
     return 0;
   }
-  SoundReader& sound = record.item->sound;
+  SoundReader& sound = use.get()->sound;
   TraceLine() << "aCodecCtx sample_fmt=" << static_cast<int32_t>(sound.decoder->sample_fmt);
   const auto first =
       start != nullptr ? StartSampleFromTime(start->value, start->scale, sound.rate) : std::nullopt;

@@ -1,11 +1,12 @@
 // Saving a project: the footage's path goes into a 1024-byte block that the
 // host stores. The block belongs to the host once it is in the out argument,
 // also when a later step fails.
-#include <string_view>
+#include <string>
 
 #include "diag/trace_log.h"
 #include "footage/flattened_block.h"
 #include "footage/footage_options.h"
+#include "footage/item_registry.h"
 #include "shell/base/callback_edge.h"
 #include "shell/base/callbacks.h"
 #include "shell/base/locked_handle.h"
@@ -26,9 +27,11 @@ A_Err Flatten(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle* flat_o
   const AEGP_MemorySuite1& memory = *suites.MemorySuite();
   LockedHandle record_lock(&memory, static_cast<AEGP_MemHandle>(options));
   err = record_lock.Lock();
-  std::string_view path;
+  std::string path;
   if (err == A_Err_NONE) {
-    const char* text = static_cast<const FootageOptions*>(record_lock.data())->path;
+    const auto* record = static_cast<const FootageOptions*>(record_lock.data());
+    const ItemUse use(record);        // one call at a time on the item
+    const char* text = record->path;  // copied under the item's lock
     path = text != nullptr ? text : "";
     // Refused before a block exists, so nothing is half-written or handed out.
     if (!PathFitsBlock(path.size())) err = A_Err_PARAMETER;

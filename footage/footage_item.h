@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "footage/av_owners.h"
@@ -25,6 +26,14 @@ struct VideoReader {
   int32_t scratch_size = 0;
 
   // ---- carried from one frame request to the next (owned by video/)
+  uint64_t cache_id = 0;  // the item's key in the picture cache (0: none)
+  // The last picture the decoder gave, when the one before it in display
+  // order is known too (nothing skipped in between): what links cached
+  // pictures to their predecessors. Non-reference pictures the decoder was
+  // told to skip all lie at or before skipped_up_to.
+  bool chain_known = true;  // from the start of the file: nothing precedes
+  int64_t chain_ts = INT64_MIN;
+  int64_t skipped_up_to = INT64_MIN;
   VideoPosition position = VideoPosition::kStart;
   int64_t last_target = 0;    // the target of the last request served
   bool picture_held = false;  // `picture` holds a decoded picture
@@ -74,8 +83,11 @@ struct SoundReader {
 };
 
 struct FootageItem {
-  VideoReader video;  // open when the record's video_open is
-  SoundReader sound;  // open when the record's has_audio is
+  std::mutex lock;        // one call at a time on the item (see footage/item_registry.h)
+  bool released = false;  // dispose has let go of it
+  uint64_t id = 0;        // the item's key in the module's registry and picture cache
+  VideoReader video;      // open when the record's video_open is
+  SoundReader sound;      // open when the record's has_audio is
 };
 
 // True when the item has an open video decoder and a picture to decode into.

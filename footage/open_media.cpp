@@ -22,6 +22,7 @@
 #include "footage/av_owners.h"
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
+#include "footage/item_registry.h"
 #include "footage/media_values.h"
 #include "footage/timeline.h"
 #include "shell/base/suite_cache.h"
@@ -224,6 +225,6 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
   if (const A_Err demux_result = GiveDemuxers(open, path); demux_result != A_Err_NONE) {
     return demux_result;
   }
-  record.item = open.item.release();
+  record.item = RegisterItem(std::move(open.item));
   return result;
 }

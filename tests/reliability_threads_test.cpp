@@ -1,11 +1,12 @@
-// Footage items share nothing but the trace log, so the host may draw several
-// items on their own threads at once. Each thread must still get its own
-// item's exact frames and sound, and the host must see nothing amiss.
+// The host may call from its render threads: several items at once, and
+// several calls on one item. Each call must still get its item's exact frames
+// and sound, and the host must see nothing amiss.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,6 +18,7 @@ extern "C" {
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
+#include "tests/support/reference_audio.h"
 #include "tests/support/reference_video.h"
 #include "tests/support/temp_cwd.h"
 
@@ -88,6 +90,83 @@ TEST(ReliabilityThreads, ThreeItemsOnThreeThreadsGetTheirOwnFrames) {
   }
   EXPECT_GT(lines, 0);
   EXPECT_EQ(torn, 0);
+}
+
+// Eight threads sending frame and sound requests in random order, all to one
+// item, then spread over three items (two of them the same file): every
+// picture is the sequential decode's and every stretch of sound the
+// continuous decode's, whatever the interleaving.
+struct Footage {
+  const char* clip;
+  double sound_limit;  // largest sample difference: 0 for lossless sound
+};
+
+void MixedRequests(PluginSession& s, AEIO_InSpecH spec, const zarn_test::ReferenceVideo& video,
+                   const zarn_test::ReferenceAudio& audio, double sound_limit, uint32_t seed,
+                   std::atomic<int>& wrong, std::atomic<int>& failed) {
+  std::mt19937 rng(seed);
+  for (int n = 0; n < 30; ++n) {
+    if (rng() % 2 == 0) {
+      const A_Time at = video.TimeOf(static_cast<int>(rng() % video.pictures.size()));
+      standin::World world(video.width, video.height);
+      if (s.host.DrawFrame(spec, at, world) != A_Err_NONE) ++failed;
+      const int want = video.ExpectedIndex(at);
+      if (!world.GuardsIntact() || want < 0 ||
+          world.Pixels() != video.pictures[static_cast<size_t>(want)].argb) {
+        ++wrong;
+      }
+    } else {
+      const auto first = static_cast<int64_t>(rng() % static_cast<uint32_t>(audio.frames() / 2));
+      const auto count = static_cast<uint32_t>(1 + rng() % 3000);
+      std::vector<float> got(size_t{count} * 2);
+      const A_Time at{static_cast<A_long>(first), static_cast<A_u_long>(audio.rate)};
+      if (s.host.GetSound(spec, at, static_cast<A_u_long>(first), count, got.data()) != A_Err_NONE)
+        ++failed;
+      if (zarn_test::CompareSamples(got, audio.Expected(first, count)).largest > sound_limit)
+        ++wrong;
+    }
+  }
+}
+
+TEST(ReliabilityThreads, EightThreadsOnOneItemAndOnSeveral) {
+  av_log_set_level(AV_LOG_QUIET);
+  zarn_test::TempCwd cwd;
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  const Footage footage[] = {{"sync_before.mkv", 0.0},
+                             {"h264_mp3.flv", std::pow(10.0, -90.0 / 20.0)},
+                             {"sync_before.mkv", 0.0}};
+  struct Item {
+    AEIO_InSpecH spec;
+    zarn_test::ReferenceVideo video;
+    zarn_test::ReferenceAudio audio;
+    double limit;
+  };
+  std::vector<Item> items;
+  for (const Footage& f : footage) {
+    A_Err err = -1;
+    AEIO_InSpecH spec = s.Import(f.clip, &err);
+    ASSERT_EQ(err, A_Err_NONE) << f.clip;
+    items.push_back({spec, zarn_test::DecodeReference(zarn_test::MediaPath(f.clip)),
+                     zarn_test::DecodeReferenceAudio(zarn_test::MediaPath(f.clip)), f.sound_limit});
+    ASSERT_TRUE(items.back().video.ok && items.back().audio.ok) << f.clip;
+  }
+  for (const bool one_item : {true, false}) {
+    SCOPED_TRACE(one_item ? "one item" : "three items");
+    std::atomic<int> wrong{0}, failed{0};
+    std::vector<std::thread> threads;
+    for (uint32_t t = 0; t < 8; ++t) {
+      const Item& item = items[one_item ? 0 : t % items.size()];
+      threads.emplace_back([&, t] {
+        MixedRequests(s, item.spec, item.video, item.audio, item.limit, 1000 + t, wrong, failed);
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(failed.load(), 0);
+    EXPECT_EQ(wrong.load(), 0) << "wrong pictures or sound";
+  }
+  for (const Item& item : items) EXPECT_EQ(s.Close(item.spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
 }
 
 }  // namespace

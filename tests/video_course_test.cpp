@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "footage/footage_item.h"
+#include "tests/support/env_setting.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/reference_video.h"
@@ -96,6 +97,8 @@ class Course : public ::testing::Test {
   }
 
   zarn_test::TempCwd cwd_;  // before the session: the log opens at registration
+  // The courses themselves, without the picture cache answering first.
+  zarn_test::EnvSetting no_cache_{"ZARN_CACHE_MB", "0"};
   PluginSession s_;
   ReferenceVideo ref_;
   AEIO_InSpecH spec_ = nullptr;

@@ -9,10 +9,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "tests/support/env_setting.h"
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
@@ -121,6 +124,86 @@ TEST_P(FrameExact, RandomOrderRepeatedAndBackwards) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, FrameExact, ::testing::ValuesIn(kClips), ClipName);
+
+// ---- the access patterns of an editing host, through the picture cache:
+// stepping back, scrubbing around a moving point, blending neighbouring
+// frames at another rate. With the cache at its default, off, and at 1 MiB
+// (evicting all the time), every picture is the sequential decode's.
+
+struct CacheSetting {
+  const char* name;
+  const char* megabytes;  // ZARN_CACHE_MB; null: unset
+};
+const CacheSetting kCacheSettings[] = {{"default", nullptr}, {"off", "0"}, {"tiny", "1"}};
+void PrintTo(const CacheSetting& setting, std::ostream* os) { *os << "cache " << setting.name; }
+
+class FramePatterns : public ::testing::TestWithParam<std::tuple<Clip, CacheSetting>> {
+ protected:
+  void SetUp() override {
+    const char* megabytes = std::get<1>(GetParam()).megabytes;
+    if (megabytes != nullptr) cache_.emplace("ZARN_CACHE_MB", megabytes);
+    session_.emplace();  // registers after the setting
+    ASSERT_TRUE(session_->ready()) << session_->error;
+    ref_ = DecodeReference(zarn_test::MediaPath(std::get<0>(GetParam()).name));
+    ASSERT_TRUE(ref_.ok) << ref_.error;
+    A_Err err = 0;
+    spec_ = session_->Import(std::get<0>(GetParam()).name, &err);
+    ASSERT_EQ(err, A_Err_NONE);
+  }
+  void TearDown() override {
+    if (!session_) return;
+    if (spec_ != nullptr) {
+      EXPECT_EQ(session_->Close(spec_), A_Err_NONE);
+    }
+    EXPECT_TRUE(session_->Clean());
+  }
+  void Run(const char* pattern, const std::vector<int>& pictures) {
+    SCOPED_TRACE(pattern);
+    standin::World world(ref_.width, ref_.height);
+    for (const int i : pictures) {
+      ASSERT_TRUE(Delivers(*session_, spec_, ref_, ref_.TimeOf(i), world)) << "picture " << i;
+    }
+  }
+  int Count() const { return static_cast<int>(ref_.pictures.size()); }
+
+  std::optional<zarn_test::EnvSetting> cache_;
+  std::optional<PluginSession> session_;
+  ReferenceVideo ref_;
+  AEIO_InSpecH spec_ = nullptr;
+};
+
+TEST_P(FramePatterns, ReverseScrubAndBlendAreSequential) {
+  std::vector<int> reverse;  // the last 80 pictures: most of them a long way after a key frame
+  for (int i = Count() - 1; i >= std::max(0, Count() - 80); --i) reverse.push_back(i);
+  Run("reverse", reverse);
+
+  std::mt19937 rng(kSeed);
+  SCOPED_TRACE("seed " + std::to_string(kSeed));
+  const int second = 25;
+  std::vector<int> scrub;
+  for (int n = 0, point = Count() / 3; n < 80; ++n, point += n % 2) {
+    const int low = std::max(0, point - second), high = std::min(Count() - 1, point + second);
+    scrub.push_back(low + static_cast<int>(rng() % static_cast<uint32_t>(high - low + 1)));
+  }
+  Run("scrub", scrub);
+
+  std::vector<int> blend;  // 30 fps over the 25 fps pictures: N, N+1, N+1, N+2, ...
+  for (int k = 0; k * 25 / 30 + 1 < Count() && blend.size() < 120; ++k) {
+    blend.push_back(k * 25 / 30);
+    blend.push_back(k * 25 / 30 + 1);
+  }
+  Run("blend", blend);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LongGops, FramePatterns,
+    ::testing::Combine(::testing::Values(Clip{"long_gop_h264.mkv"}, Clip{"long_gop_hevc.mkv"},
+                                         Clip{"long_gop.flv"}, Clip{"h264_mp3.flv"}),
+                       ::testing::ValuesIn(kCacheSettings)),
+    [](const ::testing::TestParamInfo<std::tuple<Clip, CacheSetting>>& info) {
+      return ClipName({std::get<0>(info.param), info.index}) + "_cache_" +
+             std::get<1>(info.param).name;
+    });
 
 // Around every picture's edges: the first and last tick of each display
 // interval, in playing order and in single steps back.

@@ -17,6 +17,10 @@
 //      B-frames and open GOPs can land a seek past the target.
 #include <algorithm>
 #include <new>
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
 #include <optional>
 
 #include "diag/trace_log.h"
@@ -24,6 +28,8 @@
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
+#include "footage/item_registry.h"
+#include "footage/picture_cache.h"
 #include "footage/timeline.h"
 #include "platform/clock.h"
 #include "shell/base/callback_edge.h"
@@ -69,11 +75,25 @@ Known KnownAnswer(const VideoReader& video, int64_t target, int64_t low) {
   return FrameTimestamp(*video.picture) >= low ? Known::kHeld : Known::kUnknown;
 }
 
+// How far before the window a search after a seek decodes every picture:
+// as many frames as half an item's share of the picture cache holds, within
+// 2 to 64; none without a cache.
+int64_t Stretch(const VideoReader& video, int64_t per) {
+  const PictureCache& cache = PictureCache::Module();
+  if (!cache.enabled()) return 0;
+  const AVCodecContext& decoder = *video.decoder;
+  int64_t bytes = av_image_get_buffer_size(decoder.pix_fmt, decoder.width, decoder.height, 1);
+  if (bytes <= 0) bytes = int64_t{decoder.width} * decoder.height * 4;
+  const int64_t frames =
+      std::clamp<int64_t>(static_cast<int64_t>(cache.item_bound() / 2) / bytes, 2, 64);
+  return std::min(frames * per, kPtsLimit);
+}
+
 // One search from `start`; keeps what it learned about the picture before
 // the window. `earliest` gets the lowest timestamp it read.
 SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per, AVPacket* packet,
                  int64_t* earliest = nullptr) {
-  SearchState search = BeginSearch(video, start, low, per);
+  SearchState search = BeginSearch(video, start, low, per, Stretch(video, per));
   const SearchEnd end = DecodeUntilWindow(video, search, packet);
   video.prev_known = search.prev_known && !search.skipped_any;
   video.prev_pts = search.prev_pts;
@@ -115,9 +135,10 @@ int64_t TracedLast(const VideoReader& video) {
   return video.last_target;
 }
 
-// Steps 1 to 4 for footage with video. True when the held picture is the
-// answer; false for black.
-bool FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr) {
+// Steps 1 to 4 for footage with video: the held picture, a cached one (kept
+// alive by *cached), or null for black.
+const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr,
+                           FramePtr* cached) {
   const AVRational tb = video.stream->time_base;
   const AVRational rate = video.stream->r_frame_rate;
   const int64_t per = FrameLengthPts(rate.num, rate.den, tb.num, tb.den);
@@ -128,16 +149,22 @@ bool FindPicture(const FootageOptions& record, VideoReader& video, const A_Time&
               << static_cast<uint32_t>(tr.scale)
               << ";seek_pts=" << static_cast<int64_t>(target.value_or(AV_NOPTS_VALUE));
   TraceLine() << "last_pts=" << TracedLast(video) << ";per_pts=" << per;
-  if (!target) return false;  // the time names no instant: black, nothing moved
+  if (!target) return nullptr;  // the time names no instant: black, nothing moved
 
   const int64_t low = *target - half;
+  // A picture the cache knows to be the answer costs a conversion only; the
+  // decoder stays where it stands.
+  if (video.cache_id != 0) {
+    *cached = PictureCache::Module().Find(video.cache_id, low);
+    if (*cached) return cached->get();
+  }
   const Course course =
       ChooseCourse(video.position, video.last_target, StreamStart(video), *target, half, per);
   if (course != Course::kSeek) {
     const Known known = KnownAnswer(video, *target, low);
     if (known != Known::kUnknown) {
       video.last_target = *target;
-      return known == Known::kHeld;
+      return known == Known::kHeld ? video.picture.get() : nullptr;
     }
   }
 
@@ -160,7 +187,7 @@ bool FindPicture(const FootageOptions& record, VideoReader& video, const A_Time&
   }
   video.position = VideoPosition::kAfterTarget;
   video.last_target = *target;
-  return found;
+  return found ? video.picture.get() : nullptr;
 }
 
 A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSparseFramePB* params,
@@ -178,10 +205,16 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
   const auto* record = static_cast<const FootageOptions*>(lock.data());
 
   bool delivered = false;
-  if (record != nullptr && record->video_open && VideoUsable(record->item) && params != nullptr) {
-    VideoReader& video = record->item->video;
-    delivered = FindPicture(*record, video, params->tr) && world != nullptr &&
-                ConvertFrameToWorld(video, *video.picture, *world);
+  if (record != nullptr && record->video_open && params != nullptr) {
+    // The item's own work under its lock; the host's calls after it.
+    ItemUse use(record);
+    if (VideoUsable(use.get())) {
+      VideoReader& video = use.get()->video;
+      FramePtr cached;
+      const AVFrame* picture = FindPicture(*record, video, params->tr, &cached);
+      delivered =
+          picture != nullptr && world != nullptr && ConvertFrameToWorld(video, *picture, *world);
+    }
   }
   if (!delivered && world != nullptr) {
     (void)suites.FillMatteSuite()->fill(nullptr, &kOpaqueBlack, nullptr, world);  // best effort

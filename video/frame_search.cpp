@@ -4,6 +4,8 @@
 
 #include "diag/trace_log.h"
 #include "footage/decoding.h"
+#include "footage/picture_cache.h"
+#include "video/frame_timing.h"
 
 namespace {
 
@@ -26,6 +28,21 @@ bool IsStreamStart(const VideoReader& video, int64_t ts) {
   return start != AV_NOPTS_VALUE && ts <= start;
 }
 
+// Links the picture to the one the decoder gave before it, and keeps it in
+// the picture cache when that one is known to be its predecessor: no picture
+// in between was skipped, and display order holds.
+void Chain(VideoReader& video, const AVFrame& picture, int64_t ts) {
+  const bool linked =
+      video.chain_known && ts > video.chain_ts && video.chain_ts >= video.skipped_up_to;
+  if (linked && video.cache_id != 0) {
+    PictureCache::Module().Put(video.cache_id, picture, ts, video.chain_ts);
+  }
+  // The next picture follows this one, unless this one came out of display
+  // order (then nothing is known of what lies before the next).
+  video.chain_known = ts > video.chain_ts;
+  video.chain_ts = ts;
+}
+
 void EndOfInput(VideoReader& video, SearchState& search) {
   StopSkipping(video.decoder.get(), search);
   TraceLine() << "cache!!!!!!!!!!!!!!!!!!!!!";
@@ -42,10 +59,13 @@ bool Decode(VideoReader& video, SearchState& search, AVPacket* packet) {
     avcodec_flush_buffers(decoder);
     video.drained = false;
   }
-  if (search.skipping && (packet->pts == AV_NOPTS_VALUE || packet->pts >= search.low)) {
+  if (search.skipping && (packet->pts == AV_NOPTS_VALUE || packet->pts >= search.full_from)) {
     StopSkipping(decoder, search);
   }
-  if (search.skipping) search.skipped_any = true;
+  if (search.skipping) {
+    search.skipped_any = true;
+    video.skipped_up_to = std::max(video.skipped_up_to, packet->pts);
+  }
   int32_t error = 0;
   const Sent sent = SendPacket(decoder, packet, &error);
   if (sent == Sent::kBusy) return false;
@@ -61,9 +81,11 @@ int64_t StreamStart(const VideoReader& video) {
   return start == AV_NOPTS_VALUE ? 0 : start;
 }
 
-SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int64_t per) {
+SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int64_t per,
+                        int64_t stretch) {
   SearchState search;
   search.low = low;
+  search.full_from = std::max(low - std::clamp<int64_t>(stretch, 0, kPtsLimit), -kPtsLimit);
   search.per = per;
   switch (start) {
     case SearchStart::kOpened:
@@ -117,7 +139,11 @@ SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* p
       }
       TraceLine() << "frame_pkt=" << ts
                   << ";pict_type=" << static_cast<int32_t>(picture->pict_type);
-      if (ts == AV_NOPTS_VALUE) continue;  // cannot be placed in time
+      if (ts == AV_NOPTS_VALUE) {  // cannot be placed in time
+        video.chain_known = false;
+        continue;
+      }
+      Chain(video, *picture, ts);
       search.next_ts = ts + search.per;
       search.earliest = std::min(search.earliest, ts);
       if (search.confirm_first) {
@@ -164,6 +190,11 @@ void SeekVideo(VideoReader& video, int64_t target, bool from_start) {
   video.drained = false;
   video.picture_held = false;
   video.prev_known = false;
+  // From the start the first picture has no predecessor; elsewhere the next
+  // picture's is not known.
+  video.chain_known = from_start;
+  video.chain_ts = INT64_MIN;
+  video.skipped_up_to = INT64_MIN;
 
   AVFormatContext* format = video.format.get();
   const int index = video.stream_index;

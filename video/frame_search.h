@@ -15,6 +15,7 @@ struct AVPacket;
 
 struct SearchState {
   int64_t low = 0;             // the window's lower edge, T - h (inclusive)
+  int64_t full_from = 0;       // non-reference pictures are decoded from here on
   bool confirm_first = false;  // after a seek: is the first picture before the window?
   bool skipping = false;       // non-reference pictures are being skipped
   bool skipped_any = false;    // some were, so pictures may be missing from the count
@@ -36,8 +37,12 @@ enum class SearchStart {
 };
 
 // The state a search begins with, for the window starting at `low`; sets the
-// decoder's skip mode to match.
-SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int64_t per);
+// decoder's skip mode to match. After a seek, pictures decoded only to reach
+// the window skip their non-reference ones, except for the last `stretch`
+// before the window: those are decoded whole, so that the picture cache
+// holds what a step back asks for.
+SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int64_t per,
+                        int64_t stretch);
 
 enum class SearchEnd {
   kFound,        // video.picture holds the first picture at or after the window's edge
@@ -48,6 +53,7 @@ enum class SearchEnd {
 
 // Receives pending pictures first, then reads and decodes packets of the
 // video stream until the window is reached or the input ends (then drains).
+// Every picture whose predecessor is known goes into the picture cache.
 SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* packet);
 
 // Flushes the decoder, seeks the video stream backward to `target` (or to

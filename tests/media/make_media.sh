@@ -53,6 +53,10 @@
 #                     nothing can size the picture; the sound is fine
 #   no_sound_rate.mkv the same file with the sound's sampling frequency patched to 0
 #   sound_rate_0.mkv  only PCM sound, its sampling frequency patched to 0
+#   long_gop_h264.mkv   160x120 H.264 (3 B-frames) keyint 100, 25 fps 8 s, no sound: steps
+#                     back through long groups of pictures
+#   long_gop_hevc.mkv   the same in HEVC with open GOPs (x265 open-gop, keyint 100, 3 B-frames)
+#   long_gop.flv        the long_gop_h264 picture in FLV (indexed by decode time)
 #   vp8_vorbis.mkv    VP8 keyint 25, 25 fps 2 s, Vorbis stereo 44.1 kHz: varying sound
 #                     frame sizes between pictures
 #   sync_WHEN.mkv, sync_WHEN.flv  picture and sound that start apart: 160x120 H.264
@@ -242,6 +246,13 @@ clip_unusable_streams() {
   done
   rm -f "$tmp/plain_av.mkv" "$tmp/plain_a.mkv"
 }
+clip_long_gop() {
+  ff -f lavfi -i "$(video 160x120 25 8)" -vf "$code" $(x264 100) "${exact[@]}" "$tmp/long_gop_h264.mkv"
+  ff -i "$tmp/long_gop_h264.mkv" -c copy "${exact[@]}" "$tmp/long_gop.flv"
+  ff -f lavfi -i "$(video 160x120 25 8)" -vf "$code" -c:v libx265 -preset ultrafast \
+    -x265-params log-level=error:keyint=100:min-keyint=100:scenecut=0:bframes=3:b-adapt=0:open-gop=1:pools=1:frame-threads=1 \
+    -pix_fmt yuv420p "${exact[@]}" "$tmp/long_gop_hevc.mkv"
+}
 clip_vp8_vorbis_mkv() {
   ff -f lavfi -i "$(video 320x240 25 2)" -f lavfi -i "$(sound stereo 44100 2)" -vf "$code" \
     -c:v libvpx -deadline realtime -cpu-used 8 -b:v 400k -g 25 -keyint_min 25 -pix_fmt yuv420p \
@@ -281,7 +292,7 @@ trap 'rm -rf "$tmp"' EXIT
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
   clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
-  clip_sync clip_unusable_streams)
+  clip_sync clip_unusable_streams clip_long_gop)
 failed=0
 running=0
 for job in "${jobs_list[@]}"; do

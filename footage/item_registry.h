@@ -1,0 +1,41 @@
+// Every footage item the module has open. The record holds a plain pointer
+// to its item; a callback looks that pointer up here and holds the item
+// (shared) for as long as it works on it, under the item's own lock, so
+// calls on one item run one at a time and dispose never frees an item from
+// under another call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+#include "footage/footage_item.h"
+#include "footage/footage_options.h"
+
+// Takes the item into the registry and gives it its id; returns the pointer
+// the record keeps.
+FootageItem* RegisterItem(std::unique_ptr<FootageItem> item);
+
+// Takes the record's item out of the registry and releases it once no call
+// holds it any more; clears record.item. An item the registry does not know
+// is left alone.
+void ReleaseItem(FootageOptions& record);
+
+// The record's item, held and locked for one callback; empty when the record
+// has none or it was released. The lock is taken on construction (waiting
+// for another call on the same item) and given back on destruction.
+class ItemUse {
+ public:
+  explicit ItemUse(const FootageOptions* record);
+  ItemUse(const ItemUse&) = delete;
+  ItemUse& operator=(const ItemUse&) = delete;
+
+  FootageItem* get() const { return item_.get(); }
+  explicit operator bool() const { return item_ != nullptr; }
+  // Gives the lock back early, before the callback's own calls to the host.
+  void Release();
+
+ private:
+  std::shared_ptr<FootageItem> item_;
+  std::unique_lock<std::mutex> lock_;
+};

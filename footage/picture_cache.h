@@ -1,0 +1,89 @@
+// The module's picture cache: decoded pictures as the decoder gave them
+// (references, not converted copies), kept per footage item by timestamp,
+// least recently used out first, within a bound per item and one for the
+// whole module. A picture is kept with the timestamp of the picture before
+// it in display order, when a continuous decode showed it: the cache then
+// knows which picture a sequential decode shows from any time between the
+// two, and answers exactly that, or nothing.
+//
+// One cache serves every item; it takes its own lock for each call and
+// hands out new references, so a picture evicted while an item converts it
+// stays alive until that item lets go.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <list>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+#include "footage/av_owners.h"
+
+class PictureCache {
+ public:
+  static constexpr size_t kDefaultModuleBytes = size_t{1} << 30;  // 1 GiB
+  static constexpr size_t kDefaultItemBytes = size_t{256} << 20;  // 256 MiB
+
+  // The one cache of the module.
+  static PictureCache& Module();
+
+  // Sets the module's cache from the environment: ZARN_CACHE_MB is the whole
+  // module's bound in MiB (0 turns the cache off); unset or unreadable, the
+  // defaults. Each item's bound is 256 MiB, or the module's when smaller.
+  static void ConfigureFromEnvironment();
+
+  // Bounds in bytes; 0 for the module turns the cache off (and empties it).
+  // An item's bound never exceeds the module's.
+  void SetBounds(size_t module_bytes, size_t item_bytes);
+  bool enabled() const;
+  size_t item_bound() const;
+
+  // Keeps a reference to `picture`, shown at `ts`, for `item`. `prev` is the
+  // timestamp of the picture before it (INT64_MIN when it is the stream's
+  // first); a picture whose predecessor is not known is not kept.
+  void Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_t prev);
+
+  // A new reference to the picture a sequential decode of `item` shows from
+  // `low` on (the first at or after it), when the cache knows it; null
+  // otherwise. Its timestamp goes to *ts.
+  FramePtr Find(uint64_t item, int64_t low, int64_t* ts = nullptr);
+
+  // Drops every picture of `item`.
+  void Forget(uint64_t item);
+
+  // What the cache holds: for one item, and for the module.
+  size_t Bytes(uint64_t item) const;
+  size_t Bytes() const;
+  size_t Pictures() const;
+
+  // The bytes a picture holds: its buffers.
+  static size_t PictureBytes(const AVFrame& picture);
+
+ private:
+  struct Entry;
+  using Lru = std::list<Entry*>;
+  struct Entry {
+    uint64_t item;
+    int64_t ts;
+    int64_t prev;
+    FramePtr picture;
+    size_t bytes;
+    Lru::iterator in_lru;
+  };
+  struct Item {
+    std::map<int64_t, Entry> by_ts;
+    size_t bytes = 0;
+  };
+
+  void EvictLocked(const Item* grown);
+  void EraseLocked(Item& item, std::map<int64_t, Entry>::iterator at);
+
+  mutable std::mutex mutex_;
+  size_t module_bound_ = kDefaultModuleBytes;
+  size_t item_bound_ = kDefaultItemBytes;
+  size_t bytes_ = 0;
+  size_t pictures_ = 0;
+  Lru lru_;  // most recently used first
+  std::unordered_map<uint64_t, Item> items_;
+};

@@ -5,8 +5,9 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
 ASAN_BUILD ?= build-asan
+TSAN_BUILD ?= build-tsan
 
-.PHONY: all deps build test test-plain test-asan bench demo clean windows test-windows
+.PHONY: all deps build test test-plain test-asan test-tsan bench demo clean windows test-windows
 
 all: build
 
@@ -20,8 +21,9 @@ build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The whole suite twice: a plain tree, then one under AddressSanitizer and
-# UndefinedBehaviorSanitizer, where any report fails the run.
-test: test-plain test-asan
+# UndefinedBehaviorSanitizer, where any report fails the run; then the tests
+# that call from many threads under ThreadSanitizer.
+test: test-plain test-asan test-tsan
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -33,6 +35,14 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
+
+$(TSAN_BUILD)/CMakeCache.txt: | deps
+	cmake -S . -B $(TSAN_BUILD) -DZARN_TSAN=ON -DZARN_BUILD_BENCH=OFF $(CMAKE_FLAGS)
+
+test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target reliability_threads_test
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	  ctest --output-on-failure -R ReliabilityThreads
 
 # Benchmark clips (1080p H.264 and HEVC, 60 s of 5.1 sound), then the module
 # beside plain FFmpeg loops doing the same work in the same run.
@@ -61,7 +71,7 @@ test-windows: windows build
 	  ctest --output-on-failure --repeat until-pass:2 -j $(JOBS)
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)
 
 # Fuzzing: clang/libFuzzer tree in build-fuzz/, each target FUZZ_SECONDS long.
 FUZZ_SECONDS ?= 60

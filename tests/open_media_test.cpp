@@ -12,6 +12,7 @@
 
 #include "footage/av_owners.h"
 #include "footage/footage_item.h"
+#include "footage/item_registry.h"
 #include "footage/footage_teardown.h"
 #include "footage/media_values.h"
 #include "shell/base/suite_cache.h"
@@ -476,6 +477,17 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
   ASSERT_NE(item.sound.pending, nullptr);
   FreeFootage(open.record);
   EXPECT_TRUE(AllZero(open.record));  // leaks show under the sanitizer build
+}
+
+// A decoder that never opened is released like an open one.
+TEST(FreeFootage, ReleasesADecoderThatNeverOpened) {
+  auto item = std::make_unique<FootageItem>();
+  item->sound.decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC)));
+  ASSERT_NE(item->sound.decoder, nullptr);
+  FootageOptions record{};
+  record.item = RegisterItem(std::move(item));
+  FreeFootage(record);  // the sanitizer tree checks nothing leaked
+  EXPECT_TRUE(AllZero(record));
 }
 
 // ---------------------------------------------------------------- frame code

@@ -9,6 +9,7 @@
 #include "diag/trace_log.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
+#include "footage/item_open.h"
 #include "footage/item_registry.h"
 #include "shell/base/callback_edge.h"
 #include "shell/base/callbacks.h"
@@ -31,14 +32,15 @@ uint64_t Deliver(const FootageOptions& record, const A_Time* start, A_u_long num
                  void* data) {
   const uint64_t bytes = ToldBytes(record, num_samples);
   ItemUse use(&record);
-  // Sound is delivered in the one format the module tells; footage without an
-  // opened audio decoder gets silence, nothing of it touched.
-  const bool deliverable = bytes == SoundBufferBytes(num_samples) && SoundUsable(use.get());
-  if (!deliverable) {
+  // Sound is delivered in the one format the module tells; footage whose
+  // audio cannot be opened gets silence, nothing of it touched.
+  SoundReader* const reader =
+      use && bytes == SoundBufferBytes(num_samples) ? OpenedSound(record, *use.get()) : nullptr;
+  if (reader == nullptr) {
     std::memset(data, 0, bytes);
     return 0;
   }
-  SoundReader& sound = use.get()->sound;
+  SoundReader& sound = *reader;
   TraceLine() << "aCodecCtx sample_fmt=" << static_cast<int32_t>(sound.decoder->sample_fmt);
   const auto first =
       start != nullptr ? StartSampleFromTime(start->value, start->scale, sound.rate) : std::nullopt;

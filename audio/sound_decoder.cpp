@@ -21,6 +21,7 @@ bool NextSoundFrame(SoundReader& sound, AVPacket* packet) {
     // read error) drain once.
     for (;;) {
       int32_t error = 0;
+      sound.at_start = false;
       if (av_read_frame(sound.format.get(), packet) < 0) {
         if (SendPacket(decoder, nullptr, &error) == Sent::kRefused) {
           sound.drained = true;  // nothing can come out any more
@@ -29,7 +30,7 @@ bool NextSoundFrame(SoundReader& sound, AVPacket* packet) {
         break;
       }
       // A packet the decoder refuses is a decode error: skip it, as a player would.
-      const bool ours = packet->stream_index == sound.stream_index;
+      const bool ours = packet->stream_index == sound.facts->index;
       const bool taken = ours && SendPacket(decoder, packet, &error) == Sent::kTaken;
       av_packet_unref(packet);
       if (taken) break;
@@ -38,8 +39,7 @@ bool NextSoundFrame(SoundReader& sound, AVPacket* packet) {
 }
 
 bool RenewSoundDecoder(SoundReader& sound) {
-  if (!sound.params || sound.stream == nullptr) return false;
-  CodecContextPtr fresh = OpenDecoder(*sound.params, sound.stream->time_base);
+  CodecContextPtr fresh = OpenDecoder(*sound.facts->params, sound.facts->time_base);
   if (!fresh) return false;
   sound.decoder = std::move(fresh);
   sound.drained = false;

@@ -27,6 +27,7 @@
 #include "audio/sound_math.h"
 #include "diag/trace_log.h"
 #include "footage/decoding.h"
+#include "footage/item_open.h"
 
 namespace {
 
@@ -79,7 +80,7 @@ int32_t PrerollSamples(AVCodecID id, int32_t rate) {
 }
 
 TimeBase StreamTimeBase(const SoundReader& sound) {
-  return {sound.stream->time_base.num, sound.stream->time_base.den};
+  return {sound.facts->time_base.num, sound.facts->time_base.den};
 }
 
 // The requested stretch in decode positions, filled front to back.
@@ -156,7 +157,7 @@ class Request {
 };
 
 int64_t Request::StartTimestamp() const {
-  const int64_t start_time = sound_.start_time;
+  const int64_t start_time = sound_.facts->start_time;
   if (!sound_.grid_known) return start_time != AV_NOPTS_VALUE ? start_time : 0;
   if (start_time == AV_NOPTS_VALUE) return sound_.first_pts;
   return std::min(start_time, sound_.first_pts);
@@ -183,8 +184,13 @@ void Request::Seek(int64_t position) {
     if (const auto ticks = TicksFromSamples(position, tb_, rate_))
       timestamp = SaturatingAdd(timestamp, *ticks);
   }
+  // The very start by a fresh demuxer: a seek there by timestamp can pass
+  // over what lies before the first index entry.
+  if (from_start_ && RewindDemuxer(sound_.format, sound_.at_start, *sound_.source, *sound_.facts))
+    return;
+  sound_.at_start = false;
   AVFormatContext* format = sound_.format.get();
-  const int stream = sound_.stream_index;
+  const int stream = sound_.facts->index;
   if (av_seek_frame(format, stream, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
     // Either seek failing leaves reading where the demuxer stands; frames
     // are still placed by their timestamps.

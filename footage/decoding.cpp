@@ -4,14 +4,14 @@ extern "C" {
 #include <libavutil/opt.h>
 }
 
-CodecContextPtr OpenDecoder(const AVCodecParameters& params, AVRational time_base) {
+CodecContextPtr OpenDecoder(const AVCodecParameters& params, AVRational time_base, int threads) {
   const AVCodec* codec = avcodec_find_decoder(params.codec_id);
   if (codec == nullptr) return nullptr;
   CodecContextPtr context(avcodec_alloc_context3(codec));
   if (!context) return nullptr;
   if (avcodec_parameters_to_context(context.get(), &params) < 0) return nullptr;
   context->pkt_timebase = time_base;
-  context->thread_count = 0;
+  context->thread_count = threads;
   context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
   // A sample's value must not depend on where decoding began (AC-3 seeds its
   // dither from each frame's own data with this); decoders without the

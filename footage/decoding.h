@@ -7,10 +7,10 @@
 
 #include "footage/av_owners.h"
 
-// A decoder for a stream's parameters and time base, with automatic frame and
-// slice threads, opened; null when the codec has no decoder here or the
-// decoder refuses to open.
-CodecContextPtr OpenDecoder(const AVCodecParameters& params, AVRational time_base);
+// A decoder for a stream's parameters and time base, with frame and slice
+// threads (0: as many as FFmpeg sees fit), opened; null when the codec has no
+// decoder here or the decoder refuses to open.
+CodecContextPtr OpenDecoder(const AVCodecParameters& params, AVRational time_base, int threads = 0);
 
 enum class Received {
   kFrame,      // a frame came out

@@ -1,22 +1,44 @@
-// What one footage item has open, and what its requests carry from one to
-// the next. Picture and sound each read the file through a demuxer of their
-// own, so a frame request never moves the sound's reading position and a
-// sound request never moves the picture's. The record (FootageOptions) points
-// to one FootageItem from OpenMedia to dispose; video/ and audio/ own the
-// logic that runs on their part.
+// One footage item: what the probe found of its streams (kept while the item
+// is idle), and the readers its requests open on first use: picture and sound
+// each read the file through a demuxer of their own, so a frame request never
+// moves the sound's reading position and a sound request never moves the
+// picture's. The record (FootageOptions) points to one FootageItem from
+// OpenMedia to dispose; video/ and audio/ own the logic that runs on their
+// reader, footage/item_open.h opens and closes them.
 #pragma once
 
 #include <cstdint>
+#include <list>
+#include <memory>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "footage/av_owners.h"
 #include "footage/video_position.h"
 
+// What the probe found of a stream the item uses: enough to open it again
+// without probing, and the values requests need that only the probe knows.
+struct StreamFacts {
+  int index = -1;  // -1: the item uses no such stream
+  CodecParametersPtr params;
+  AVRational time_base{0, 1};
+  AVRational frame_rate{0, 1};  // the video's r_frame_rate
+  int64_t start_time = AV_NOPTS_VALUE;
+};
+
+// The file an item reads, and its format as the probe found it, so that
+// later opens need not probe it.
+struct MediaSource {
+  std::string path;
+  const AVInputFormat* format = nullptr;
+};
+
 struct VideoReader {
+  const MediaSource* source = nullptr;  // the item's, which outlive the reader
+  const StreamFacts* facts = nullptr;
   FormatContextPtr format;  // reads only the video stream
-  int stream_index = -1;
-  AVStream* stream = nullptr;  // owned by `format`
+  bool at_start = true;     // nothing read since the demuxer opened
   CodecContextPtr decoder;
   FramePtr picture;  // receives every picture; holds the one delivered last
 
@@ -60,12 +82,11 @@ struct ResamplerState {
 };
 
 struct SoundReader {
+  const MediaSource* source = nullptr;  // the item's, which outlive the reader
+  const StreamFacts* facts = nullptr;
   FormatContextPtr format;  // reads only the audio stream
-  int stream_index = -1;
-  AVStream* stream = nullptr;  // owned by `format`
-  int64_t start_time = 0;      // the stream's start as the probe found it (AV_NOPTS_VALUE: none)
-  int32_t rate = 0;            // the footage's sample rate, as the host was told
-  CodecParametersPtr params;   // the probe's, for a fresh decoder
+  bool at_start = true;     // nothing read since the demuxer opened
+  int32_t rate = 0;         // the footage's sample rate, as the host was told
   CodecContextPtr decoder;
   FramePtr frame;
   ResamplerState resampler;
@@ -86,13 +107,17 @@ struct FootageItem {
   std::mutex lock;        // one call at a time on the item (see footage/item_registry.h)
   bool released = false;  // dispose has let go of it
   uint64_t id = 0;        // the item's key in the module's registry and picture cache
-  VideoReader video;      // open when the record's video_open is
-  SoundReader sound;      // open when the record's has_audio is
-};
 
-// True when the item has an open video decoder and a picture to decode into.
-bool VideoUsable(const FootageItem* item);
-// True when the item has an open audio decoder and the values needed to place
-// its samples (rate, time base); otherwise its sound is silence and no audio
-// object may be touched.
-bool SoundUsable(const FootageItem* item);
+  // ---- from the probe, kept while the item is idle
+  MediaSource source;
+  StreamFacts video_facts;  // index -1 when the picture is not used
+  StreamFacts sound_facts;  // index -1 when the sound is not used
+
+  // ---- open on use (footage/item_open.h); null while closed
+  std::unique_ptr<VideoReader> video;
+  std::unique_ptr<SoundReader> sound;
+
+  // ---- the registry's list of items with open readers (footage/item_registry.cpp)
+  bool in_open_list = false;
+  std::list<FootageItem*>::iterator open_position;
+};

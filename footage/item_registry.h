@@ -5,6 +5,7 @@
 // under another call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -20,6 +21,26 @@ FootageItem* RegisterItem(std::unique_ptr<FootageItem> item);
 // holds it any more; clears record.item. An item the registry does not know
 // is left alone.
 void ReleaseItem(FootageOptions& record);
+
+// ---- items with open readers: at most a bound of them, least recently used
+// closed first (footage/item_open.h opens and closes readers).
+
+inline constexpr size_t kDefaultOpenItems = 32;
+// The bound; at least 1.
+void SetOpenItemBound(size_t bound);
+// From ZARN_OPEN_ITEMS (a positive count); unset or unreadable, the default.
+void ConfigureOpenItemsFromEnvironment();
+// Items whose readers are open now.
+size_t OpenItemCount();
+
+// The item, locked by the caller, opened a reader: it becomes the most
+// recently used, and the least recently used beyond the bound are closed.
+// An item another call is using right now is passed over, never waited for.
+void NoteItemOpened(FootageItem& item);
+// The item, locked by the caller, was used.
+void NoteItemUsed(FootageItem& item);
+// The item closed its readers.
+void NoteItemClosed(FootageItem& item);
 
 // The record's item, held and locked for one callback; empty when the record
 // has none or it was released. The lock is taken on construction (waiting

@@ -1,17 +1,17 @@
-// Opening a file: demuxer, stream information, the first video and the first
-// audio stream with their decoders, the description the host is told, and
-// the item that requests read through.
+// Opening a file for import: demuxer and stream information, the first video
+// and the first audio stream and their decoders, the description the host is
+// told, and what the probe found of each used stream. Nothing stays open:
+// the item's readers open on first use (footage/item_open.h).
 //
 // 1. Open and probe the file (2 on failure).
 // 2. Container values: estimated size, duration in 1/100 s.
 // 3. The first video stream (attached cover pictures are not footage); one
 //    faster than 1000 fps, or one FFmpeg cannot size, is not used.
 // 4. Its decoder (2 on failure, audio not looked at), the picture fields and
-//    the frames (4 when they cannot be allocated).
+//    a frame (4 when it cannot be allocated).
 // 5. The first audio stream, independently of the video; one without a
 //    sample rate is not used; its decoder (2 on failure, replacing an
-//    earlier 4). The sound reads through a second demuxer of its own when
-//    the picture has the first.
+//    earlier 4).
 // 6. A stream left unused is a 2 only when no stream is usable.
 // 7. The timeline's origin from the used streams; the item is committed.
 #include "footage/open_media.h"
@@ -27,11 +27,10 @@
 #include "footage/timeline.h"
 #include "shell/base/suite_cache.h"
 
-extern "C" {
-#include <libavutil/imgutils.h>
-}
-
 namespace {
+
+// The decoders opened here only check the streams: one thread is enough.
+constexpr int kCheckThreads = 1;
 
 // The first stream of `type` in index order, or -1. Attached pictures (cover
 // art in a sound file) are single still images, not video footage.
@@ -55,56 +54,34 @@ FormatContextPtr OpenProbed(const char* path) {
   return format;
 }
 
-bool SameStream(const AVFormatContext& format, int index, const AVStream& probed) {
-  if (index < 0 || static_cast<unsigned>(index) >= format.nb_streams) return false;
-  const AVStream& stream = *format.streams[index];
-  return stream.codecpar->codec_type == probed.codecpar->codec_type &&
-         stream.codecpar->codec_id == probed.codecpar->codec_id &&
-         av_cmp_q(stream.time_base, probed.time_base) == 0;
-}
-
-// A second demuxer on the same file for the stream `index` of `probed`. The
-// format is known, and where the header lists every stream the probe's
-// decoding is not needed again (the decoder takes its parameters from the
-// first demuxer's probe).
-FormatContextPtr OpenSecondDemuxer(const char* path, const AVFormatContext& probed, int index) {
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, path, probed.iformat, nullptr) != 0) return nullptr;
-  FormatContextPtr format(raw);
-  const AVStream& wanted = *probed.streams[index];
-  if ((format->ctx_flags & AVFMTCTX_NOHEADER) == 0 && SameStream(*format, index, wanted))
-    return format;
-  if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
-  return SameStream(*format, index, wanted) ? std::move(format) : nullptr;
-}
-
-// Only the reader's own stream is read: the demuxer skips the others' data.
-void ReadOnly(AVFormatContext& format, int index) {
-  for (unsigned i = 0; i < format.nb_streams; ++i) {
-    format.streams[i]->discard = static_cast<int>(i) == index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+// Keeps what later opens of the stream need. False when out of memory.
+bool KeepFacts(const AVStream& stream, StreamFacts& facts) {
+  facts.params.reset(avcodec_parameters_alloc());
+  if (!facts.params || avcodec_parameters_copy(facts.params.get(), stream.codecpar) < 0) {
+    return false;
   }
+  facts.index = stream.index;
+  facts.time_base = stream.time_base;
+  facts.frame_rate = stream.r_frame_rate;
+  facts.start_time = stream.start_time;
+  return true;
 }
 
 // What the open found, before it is committed.
 struct Opening {
-  FormatContextPtr probed;  // the first demuxer, until a reader takes it
+  FormatContextPtr probed;
   std::unique_ptr<FootageItem> item = std::make_unique<FootageItem>();
-  int video_index = -1;
-  int audio_index = -1;
-  bool video_usable = false;
-  bool audio_usable = false;
   bool unusable_stream = false;  // a stream was found but cannot be used
 };
 
 // Steps 3 and 4. Returns 0, 2 (no decoder) or 4.
-A_Err OpenVideo(Opening& open, FootageOptions& record) {
-  AVFormatContext& format = *open.probed;
-  open.video_index = FirstStreamOf(format, AVMEDIA_TYPE_VIDEO);
-  if (open.video_index < 0) return A_Err_NONE;
-  AVStream& stream = *format.streams[open.video_index];
+A_Err ProbeVideo(Opening& open, FootageOptions& record) {
+  const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_VIDEO);
+  if (index < 0) return A_Err_NONE;
+  const AVStream& stream = *open.probed->streams[index];
   if (!VideoRateAccepted(stream.r_frame_rate.num, stream.r_frame_rate.den)) return A_Err_NONE;
 
-  CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base);
+  const CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base, kCheckThreads);
   if (!decoder) return A_Err_STRUCT;
   // A picture FFmpeg cannot size cannot be delivered; the ARGB row length
   // must also fit 32 bits.
@@ -112,34 +89,25 @@ A_Err OpenVideo(Opening& open, FootageOptions& record) {
     open.unusable_stream = true;
     return A_Err_NONE;
   }
-  VideoReader& video = open.item->video;
-  video.stream_index = open.video_index;
-  video.stream = &stream;
-  video.decoder = std::move(decoder);
-  open.video_usable = true;
   record.video_open = 1;
-  record.width = video.decoder->width;
-  record.height = video.decoder->height;
+  record.width = decoder->width;
+  record.height = decoder->height;
   record.frame_rate.num = stream.r_frame_rate.num;
   record.frame_rate.den = static_cast<uint32_t>(stream.r_frame_rate.den);
   record.depth = 32;
-
-  video.picture.reset(av_frame_alloc());
-  const int size = av_image_get_buffer_size(AV_PIX_FMT_ARGB, record.width, record.height, 1);
-  if (size > 0) video.scratch.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(size))));
-  if (!video.picture || !video.scratch) return A_Err_ALLOC;
-  video.scratch_size = size;
+  // The frame a request decodes into: refused here when it cannot be had.
+  const FramePtr picture(av_frame_alloc());
+  if (!picture || !KeepFacts(stream, open.item->video_facts)) return A_Err_ALLOC;
   return A_Err_NONE;
 }
 
 // Step 5. Returns 0 or 2.
-A_Err OpenAudio(Opening& open, FootageOptions& record) {
-  AVFormatContext& format = *open.probed;
-  open.audio_index = FirstStreamOf(format, AVMEDIA_TYPE_AUDIO);
-  if (open.audio_index < 0) return A_Err_NONE;
-  AVStream& stream = *format.streams[open.audio_index];
+A_Err ProbeAudio(Opening& open, FootageOptions& record) {
+  const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_AUDIO);
+  if (index < 0) return A_Err_NONE;
+  const AVStream& stream = *open.probed->streams[index];
   record.has_audio = 1;
-  CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base);
+  const CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base, kCheckThreads);
   if (!decoder) return A_Err_STRUCT;
   // Without a sample rate there is no sound the host could be told about.
   if (decoder->sample_rate <= 0) {
@@ -147,41 +115,11 @@ A_Err OpenAudio(Opening& open, FootageOptions& record) {
     open.unusable_stream = true;
     return A_Err_NONE;
   }
-  SoundReader& sound = open.item->sound;
-  sound.stream_index = open.audio_index;
-  sound.start_time = stream.start_time;
-  // The probe's parameters, for a fresh decoder whenever decoding restarts
-  // from the start.
-  sound.params.reset(avcodec_parameters_alloc());
-  if (!sound.params || avcodec_parameters_copy(sound.params.get(), stream.codecpar) < 0)
-    return A_Err_STRUCT;
-  sound.rate = decoder->sample_rate;
-  sound.decoder = std::move(decoder);
-  sound.frame.reset(av_frame_alloc());
-  if (!sound.frame) return A_Err_STRUCT;
-  open.audio_usable = true;
+  if (!KeepFacts(stream, open.item->sound_facts)) return A_Err_STRUCT;
   record.channels = 2;
-  record.sound_rate = static_cast<double>(sound.rate);
+  record.sound_rate = static_cast<double>(decoder->sample_rate);
   record.sound_encoding = AEIO_E_SIGNED_FLOAT;
   record.sample_size = 4;
-  return A_Err_NONE;
-}
-
-// Gives each used stream its demuxer: the picture keeps the probed one; the
-// sound gets a second one, or the probed one when there is no picture.
-A_Err GiveDemuxers(Opening& open, const char* path) {
-  if (open.audio_usable) {
-    SoundReader& sound = open.item->sound;
-    sound.format = open.video_usable ? OpenSecondDemuxer(path, *open.probed, open.audio_index)
-                                     : std::move(open.probed);
-    if (!sound.format) return A_Err_STRUCT;
-    sound.stream = sound.format->streams[open.audio_index];
-    ReadOnly(*sound.format, open.audio_index);
-  }
-  if (open.video_usable) {
-    open.item->video.format = std::move(open.probed);
-    ReadOnly(*open.item->video.format, open.video_index);
-  }
   return A_Err_NONE;
 }
 
@@ -197,6 +135,8 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
   Opening open;
   open.probed = OpenProbed(path);
   if (!open.probed) return A_Err_STRUCT;
+  open.item->source.path = path;
+  open.item->source.format = open.probed->iformat;
 
   // 2.
   const ContainerValues container =
@@ -205,26 +145,23 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
   record.duration = container.duration;
 
   // 3, 4: a 2 here ends the open before the audio is looked at.
-  A_Err result = OpenVideo(open, record);
+  const A_Err result = ProbeVideo(open, record);
   if (result == A_Err_STRUCT) return result;
 
-  // 5: the video's streams are still those of the probed demuxer.
-  const AVStream* video_stream =
-      open.video_usable ? open.probed->streams[open.video_index] : nullptr;
-  const AVStream* audio_stream = nullptr;
-  if (const A_Err audio_result = OpenAudio(open, record); audio_result != A_Err_NONE) {
+  // 5.
+  if (const A_Err audio_result = ProbeAudio(open, record); audio_result != A_Err_NONE) {
     return audio_result;
   }
-  if (open.audio_usable) audio_stream = open.probed->streams[open.audio_index];
 
   // 6.
-  if (open.unusable_stream && !open.video_usable && !open.audio_usable) return A_Err_STRUCT;
+  const FootageItem& item = *open.item;
+  const bool video_used = item.video_facts.index >= 0;
+  const bool audio_used = item.sound_facts.index >= 0;
+  if (open.unusable_stream && !video_used && !audio_used) return A_Err_STRUCT;
 
   // 7.
-  record.origin = OriginOf(video_stream, audio_stream);
-  if (const A_Err demux_result = GiveDemuxers(open, path); demux_result != A_Err_NONE) {
-    return demux_result;
-  }
+  record.origin = OriginOf(video_used ? open.probed->streams[item.video_facts.index] : nullptr,
+                           audio_used ? open.probed->streams[item.sound_facts.index] : nullptr);
   record.item = RegisterItem(std::move(open.item));
   return result;
 }

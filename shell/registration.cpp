@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "diag/trace_log.h"
+#include "footage/item_registry.h"
 #include "footage/picture_cache.h"
 #include "shell/base/plugin_id.h"
 #include "shell/base/suite_cache.h"
@@ -25,6 +26,7 @@ A_Err RegisterImporter(const SPBasicSuite* basic, AEGP_PluginID plugin_id) {
   if (!err) {
     TraceLog::Open();  // a log that cannot be opened changes nothing
     PictureCache::ConfigureFromEnvironment();
+    ConfigureOpenItemsFromEnvironment();
     AEIO_FunctionBlock4 block;
     std::memset(&block, 0, sizeof(block));
     FillFunctionBlock(&block);

@@ -330,7 +330,8 @@ TEST(HostileFiles, FileChangedAfterImport) {
   }
 }
 
-// ---- stream values no sane file has, patched into the record's streams.
+// ---- stream values no sane file has, patched into the record and what the
+// probe found, before the first request opens the item's readers.
 // Only values FFmpeg itself leaves alone after the open: its demuxer divides by
 // the streams' time bases, so a zero there would fault inside FFmpeg.
 
@@ -342,39 +343,40 @@ struct Patch {
 const Patch kPatches[] = {
     {"frame_rate_0_0",
      [](FootageOptions& r) {
-       r.item->video.stream->r_frame_rate = {0, 0};
+       r.item->video_facts.frame_rate = {0, 0};
      }},
     {"frame_rate_1_0",
      [](FootageOptions& r) {
-       r.item->video.stream->r_frame_rate = {1, 0};
+       r.item->video_facts.frame_rate = {1, 0};
      }},
     {"frame_rate_negative",
      [](FootageOptions& r) {
-       r.item->video.stream->r_frame_rate = {-25, 1};
+       r.item->video_facts.frame_rate = {-25, 1};
      }},
     {"frame_rate_tiny",
      [](FootageOptions& r) {
-       r.item->video.stream->r_frame_rate = {1, 0x7fffffff};
+       r.item->video_facts.frame_rate = {1, 0x7fffffff};
      }},
     {"start_time_unset",
      [](FootageOptions& r) {
-       r.item->video.stream->start_time = AV_NOPTS_VALUE;
-       r.item->sound.start_time = AV_NOPTS_VALUE;
+       r.item->video_facts.start_time = AV_NOPTS_VALUE;
+       r.item->sound_facts.start_time = AV_NOPTS_VALUE;
      }},
     {"start_time_most_negative",
      [](FootageOptions& r) {
-       r.item->video.stream->start_time = INT64_MIN + 1;
-       r.item->sound.start_time = INT64_MIN + 1;
+       r.item->video_facts.start_time = INT64_MIN + 1;
+       r.item->sound_facts.start_time = INT64_MIN + 1;
      }},
     {"start_time_most_positive",
      [](FootageOptions& r) {
-       r.item->video.stream->start_time = INT64_MAX;
-       r.item->sound.start_time = INT64_MAX;
+       r.item->video_facts.start_time = INT64_MAX;
+       r.item->sound_facts.start_time = INT64_MAX;
      }},
-    {"sound_rate_0", [](FootageOptions& r) { r.item->sound.rate = 0; }},
-    {"sound_rate_negative", [](FootageOptions& r) { r.item->sound.rate = -48000; }},
-    {"sound_rate_huge", [](FootageOptions& r) { r.item->sound.rate = INT32_MAX; }},
-    {"told_sound_rate_nan", [](FootageOptions& r) { r.sound_rate = std::nan(""); }},
+    {"sound_rate_0", [](FootageOptions& r) { r.sound_rate = 0; }},
+    {"sound_rate_negative", [](FootageOptions& r) { r.sound_rate = -48000; }},
+    {"sound_rate_huge", [](FootageOptions& r) { r.sound_rate = 1e300; }},
+    {"sound_rate_nan", [](FootageOptions& r) { r.sound_rate = std::nan(""); }},
+    {"sound_rate_largest", [](FootageOptions& r) { r.sound_rate = INT32_MAX; }},
     // The timeline's origin far out, or in a time base that is no time base.
     {"origin_most_negative",
      [](FootageOptions& r) {
@@ -394,15 +396,15 @@ const Patch kPatches[] = {
      }},
     {"audio_layout_unknown",
      [](FootageOptions& r) {
-       av_channel_layout_uninit(&r.item->sound.decoder->ch_layout);
-       r.item->sound.decoder->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
-       r.item->sound.decoder->ch_layout.nb_channels = 2;
+       av_channel_layout_uninit(&r.item->sound_facts.params->ch_layout);
+       r.item->sound_facts.params->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
+       r.item->sound_facts.params->ch_layout.nb_channels = 2;
      }},
     {"audio_channels_0",
      [](FootageOptions& r) {
-       av_channel_layout_uninit(&r.item->sound.decoder->ch_layout);
-       r.item->sound.decoder->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
-       r.item->sound.decoder->ch_layout.nb_channels = 0;
+       av_channel_layout_uninit(&r.item->sound_facts.params->ch_layout);
+       r.item->sound_facts.params->ch_layout.order = AV_CHANNEL_ORDER_UNSPEC;
+       r.item->sound_facts.params->ch_layout.nb_channels = 0;
      }},
 };
 
@@ -417,10 +419,10 @@ TEST(HostileStreams, PatchedStreamValuesGiveBlackOrSilenceNotHarm) {
     ASSERT_EQ(err, A_Err_NONE);
     FootageOptions* record = s.Record(spec);
     ASSERT_NE(record, nullptr);
+    // The probe's facts: what the item's readers open with on first use.
     ASSERT_NE(record->item, nullptr);
-    ASSERT_NE(record->item->video.stream, nullptr);
-    ASSERT_NE(record->item->sound.stream, nullptr);
-    ASSERT_NE(record->item->sound.decoder, nullptr);
+    ASSERT_GE(record->item->video_facts.index, 0);
+    ASSERT_NE(record->item->sound_facts.params, nullptr);
     patch.apply(*record);
     AskEverything(s, spec);
     EXPECT_EQ(s.Close(spec), A_Err_NONE);

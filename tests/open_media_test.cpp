@@ -12,8 +12,9 @@
 
 #include "footage/av_owners.h"
 #include "footage/footage_item.h"
-#include "footage/item_registry.h"
 #include "footage/footage_teardown.h"
+#include "footage/item_open.h"
+#include "footage/item_registry.h"
 #include "footage/media_values.h"
 #include "shell/base/suite_cache.h"
 #include "tests/support/frame_code.h"
@@ -169,62 +170,45 @@ TEST_P(EveryClip, RecordMatchesProbe) {
   EXPECT_EQ(record->duration.value, duration / 10000);
   EXPECT_EQ(record->duration.scale, 100u);
 
+  // Import keeps what the probe found; it keeps nothing open.
+  EXPECT_EQ(item.video, nullptr);
+  EXPECT_EQ(item.sound, nullptr);
   const zarn_test::ProbeStream* video = probe.First("video");
   EXPECT_EQ(record->video_open, clip.video ? 1 : 0);
   if (clip.video) {
     ASSERT_NE(video, nullptr);
-    EXPECT_EQ(item.video.stream_index, video->index);
-    ASSERT_NE(item.video.stream, nullptr);
-    EXPECT_EQ(item.video.stream->index, video->index);
-    ASSERT_NE(item.video.decoder, nullptr);
-    EXPECT_STREQ(avcodec_get_name(item.video.decoder->codec_id), video->codec_name.c_str());
-    EXPECT_EQ(av_cmp_q(item.video.decoder->pkt_timebase, item.video.stream->time_base), 0);
+    EXPECT_EQ(item.video_facts.index, video->index);
+    ASSERT_NE(item.video_facts.params, nullptr);
+    EXPECT_STREQ(avcodec_get_name(item.video_facts.params->codec_id), video->codec_name.c_str());
     EXPECT_EQ(record->width, video->width);
     EXPECT_EQ(record->height, video->height);
     EXPECT_EQ(record->frame_rate.num, video->rate_num);
     EXPECT_EQ(record->frame_rate.den, static_cast<uint32_t>(video->rate_den));
+    EXPECT_EQ(av_cmp_q(item.video_facts.frame_rate, AVRational{video->rate_num, video->rate_den}),
+              0);
+    EXPECT_EQ(item.video_facts.start_time, video->start_pts.value_or(AV_NOPTS_VALUE));
     EXPECT_EQ(record->depth, 32);
-    EXPECT_EQ(item.video.position, VideoPosition::kStart);
-    EXPECT_NE(item.video.picture, nullptr);
-    // The picture's demuxer reads its own stream only.
-    for (unsigned i = 0; i < item.video.format->nb_streams; ++i) {
-      EXPECT_EQ(item.video.format->streams[i]->discard == AVDISCARD_ALL,
-                static_cast<int>(i) != video->index);
-    }
   } else {
     EXPECT_EQ(record->depth, 0);
     EXPECT_EQ(record->width, 0);
     EXPECT_EQ(record->height, 0);
-    EXPECT_EQ(item.video.decoder, nullptr);
-    EXPECT_EQ(item.video.format, nullptr);
+    EXPECT_EQ(item.video_facts.index, -1);
   }
 
   const zarn_test::ProbeStream* audio = probe.First("audio");
   ASSERT_EQ(audio != nullptr, clip.audio);
   EXPECT_EQ(record->has_audio, clip.audio ? 1 : 0);
   if (clip.audio) {
-    EXPECT_EQ(item.sound.stream_index, audio->index);
-    ASSERT_NE(item.sound.decoder, nullptr);
-    EXPECT_STREQ(avcodec_get_name(item.sound.decoder->codec_id), audio->codec_name.c_str());
-    ASSERT_NE(item.sound.stream, nullptr);
-    EXPECT_EQ(item.sound.stream->index, audio->index);
-    EXPECT_EQ(av_cmp_q(item.sound.decoder->pkt_timebase, item.sound.stream->time_base), 0);
+    EXPECT_EQ(item.sound_facts.index, audio->index);
+    ASSERT_NE(item.sound_facts.params, nullptr);
+    EXPECT_STREQ(avcodec_get_name(item.sound_facts.params->codec_id), audio->codec_name.c_str());
     EXPECT_EQ(record->sound_rate, static_cast<double>(audio->sample_rate));
-    EXPECT_EQ(item.sound.rate, audio->sample_rate);
     EXPECT_EQ(record->channels, 2);
     EXPECT_EQ(record->sample_size, 4);
     EXPECT_EQ(record->sound_encoding, 3);
-    EXPECT_NE(item.sound.frame, nullptr);
-    // Its own demuxer when there is a picture, reading only the sound.
-    ASSERT_NE(item.sound.format, nullptr);
-    EXPECT_NE(item.sound.format.get(), item.video.format.get());
-    for (unsigned i = 0; i < item.sound.format->nb_streams; ++i) {
-      EXPECT_EQ(item.sound.format->streams[i]->discard == AVDISCARD_ALL,
-                static_cast<int>(i) != audio->index);
-    }
   } else {
     EXPECT_EQ(record->sound_rate, 0.0);
-    EXPECT_EQ(item.sound.decoder, nullptr);
+    EXPECT_EQ(item.sound_facts.index, -1);
   }
 
   EXPECT_EQ(session.Close(spec), A_Err_NONE);
@@ -246,10 +230,10 @@ TEST(OpenMedia, TakesTheFirstVideoAndTheFirstAudioStream) {
   // (160x120).
   DirectOpen open(MediaPath("two_streams.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
-  EXPECT_EQ(open.record.item->video.stream_index, 1);
+  EXPECT_EQ(open.record.item->video_facts.index, 1);
   EXPECT_EQ(open.record.width, 320);
   EXPECT_EQ(open.record.height, 240);
-  EXPECT_EQ(open.record.item->sound.stream_index, 0);
+  EXPECT_EQ(open.record.item->sound_facts.index, 0);
   EXPECT_EQ(open.record.sound_rate, 48000.0);
 }
 
@@ -264,10 +248,9 @@ TEST(OpenMedia, RateRejectionKeepsTheSound) {
   DirectOpen open(MediaPath("rate_over_1000.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   EXPECT_EQ(open.record.video_open, 0);
-  EXPECT_EQ(open.record.item->video.format, nullptr);
-  EXPECT_EQ(open.record.item->video.picture, nullptr);
+  EXPECT_EQ(open.record.item->video_facts.index, -1);
   EXPECT_EQ(open.record.frame_rate.num, 0);
-  EXPECT_TRUE(SoundUsable(open.record.item));
+  EXPECT_NE(OpenedSound(open.record, *open.record.item), nullptr);
 
   const zarn_test::Probe exact = zarn_test::ProbeFile(MediaPath("rate_1000.mkv"));
   ASSERT_NE(exact.First("video"), nullptr);
@@ -287,7 +270,7 @@ TEST(OpenMedia, CoverPictureIsNotVideo) {
   DirectOpen open(MediaPath("cover_art.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   EXPECT_EQ(open.record.video_open, 0);
-  EXPECT_EQ(open.record.item->video.stream, nullptr);
+  EXPECT_EQ(open.record.item->video_facts.index, -1);
   EXPECT_EQ(open.record.has_audio, 1);
 }
 
@@ -295,8 +278,8 @@ TEST(OpenMedia, SubtitlesOnlyOpenWithNothingElse) {
   DirectOpen open(MediaPath("subtitles.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   ASSERT_NE(open.record.item, nullptr);
-  EXPECT_FALSE(VideoUsable(open.record.item));
-  EXPECT_FALSE(SoundUsable(open.record.item));
+  EXPECT_EQ(OpenedVideo(open.record, *open.record.item), nullptr);
+  EXPECT_EQ(OpenedSound(open.record, *open.record.item), nullptr);
   EXPECT_EQ(open.record.video_open, 0);
   EXPECT_EQ(open.record.has_audio, 0);
 }
@@ -388,8 +371,8 @@ TEST(OpenMedia, UnusableStreamLeavesTheOther) {
     EXPECT_EQ(told.sound_rate.has_value(), c.sound);
     if (err == A_Err_NONE) {
       const FootageItem* item = session.Record(spec)->item;
-      EXPECT_EQ(VideoUsable(item), c.picture);
-      EXPECT_EQ(SoundUsable(item), c.sound);
+      EXPECT_EQ(item->video_facts.index >= 0, c.picture);
+      EXPECT_EQ(item->sound_facts.index >= 0, c.sound);
       EXPECT_EQ(session.Close(spec), A_Err_NONE);
     } else {
       session.host.DeleteInSpec(spec);
@@ -420,31 +403,6 @@ TEST(OpenMedia, FailedImportLeavesNothing) {
   }
 }
 
-// FFmpeg's allocation limit makes the picture buffer (3.7 MB for 1280x720)
-// fail while the demuxer's and decoder's smaller allocations still succeed.
-class AllocationLimit {
- public:
-  explicit AllocationLimit(size_t bytes) { av_max_alloc(bytes); }
-  ~AllocationLimit() { av_max_alloc(INT_MAX); }
-};
-
-TEST(OpenMedia, PictureBufferFailureIsAllocationError) {
-  standin::Host host;
-  FootageOptions record{};
-  record.path = av_strdup(MediaPath("hd_bt709.mkv").c_str());
-  A_Err result;
-  {
-    AllocationLimit limit(2 * 1024 * 1024);
-    result = OpenMedia(host.BasicData(), record, record.path);
-  }
-  EXPECT_EQ(result, A_Err_ALLOC);
-  EXPECT_EQ(record.video_open, 1);
-  ASSERT_NE(record.item, nullptr);
-  EXPECT_EQ(record.item->video.scratch, nullptr);
-  FreeFootage(record);
-  EXPECT_TRUE(AllZero(record));
-}
-
 TEST(OpenMedia, NoBasicSuiteRaises516AndOpensNothing) {
   standin::Host host;
   FootageOptions record{};
@@ -468,13 +426,16 @@ TEST(FreeFootage, ZeroFilledRecordTwice) {
 TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
   DirectOpen open(MediaPath("h264_aac.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
-  // What frame and sound requests keep between calls: a scaler and pending sound.
+  // What frame and sound requests keep between calls: open readers, a scaler
+  // and pending sound.
   FootageItem& item = *open.record.item;
-  item.video.scaler.reset(sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
-                                         SWS_POINT, nullptr, nullptr, nullptr));
-  item.sound.pending.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096));
-  ASSERT_NE(item.video.scaler, nullptr);
-  ASSERT_NE(item.sound.pending, nullptr);
+  ASSERT_NE(OpenedVideo(open.record, item), nullptr);
+  ASSERT_NE(OpenedSound(open.record, item), nullptr);
+  item.video->scaler.reset(sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
+                                          SWS_POINT, nullptr, nullptr, nullptr));
+  item.sound->pending.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096));
+  ASSERT_NE(item.video->scaler, nullptr);
+  ASSERT_NE(item.sound->pending, nullptr);
   FreeFootage(open.record);
   EXPECT_TRUE(AllZero(open.record));  // leaks show under the sanitizer build
 }
@@ -482,8 +443,9 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
 // A decoder that never opened is released like an open one.
 TEST(FreeFootage, ReleasesADecoderThatNeverOpened) {
   auto item = std::make_unique<FootageItem>();
-  item->sound.decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC)));
-  ASSERT_NE(item->sound.decoder, nullptr);
+  item->sound = std::make_unique<SoundReader>();
+  item->sound->decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC)));
+  ASSERT_NE(item->sound->decoder, nullptr);
   FootageOptions record{};
   record.item = RegisterItem(std::move(item));
   FreeFootage(record);  // the sanitizer tree checks nothing leaked

@@ -156,7 +156,6 @@ TEST_F(RegistrationTest, StubResults) {
   EXPECT_EQ(b.AEIO_GetDuration(bd, spec, &out_time), 9992);
   EXPECT_EQ(b.AEIO_GetTime(bd, spec, &out_time), 9992);
   EXPECT_EQ(b.AEIO_InqNextFrameTime(bd, spec, &time, 0, &flag, &out_time), 9992);
-  EXPECT_EQ(b.AEIO_CloseSourceFiles(bd, spec), 0);
   EXPECT_EQ(b.AEIO_CountUserData(bd, spec, 0, 0, &count), 0);
   EXPECT_EQ(b.AEIO_GetUserData(bd, spec, 0, 0, 0, &data), 0);
   EXPECT_EQ(b.AEIO_CountUserData(bd, spec, 0, 0, nullptr), 0);

@@ -217,7 +217,7 @@ TEST_F(Course, PastTheEndIsOpaqueBlackAndRemembered) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "cache!!!!!!!!!!!!!!!!!!!!!"), lines.end());
   EXPECT_EQ(lines[lines.size() - 2], "SPARE!!!");
   EXPECT_EQ(world_.Pixels(), zarn_test::OpaqueBlack(320, 240));
-  EXPECT_EQ(s_.Record(spec_)->item->video.last_target, beyond);
+  EXPECT_EQ(s_.Record(spec_)->item->video->last_target, beyond);
   // Black again without decoding.
   EXPECT_TRUE(IsReuse(Draw(beyond), "SPARE!!!"));
   EXPECT_EQ(world_.Pixels(), zarn_test::OpaqueBlack(320, 240));

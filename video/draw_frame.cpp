@@ -28,6 +28,7 @@ extern "C" {
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
+#include "footage/item_open.h"
 #include "footage/item_registry.h"
 #include "footage/picture_cache.h"
 #include "footage/timeline.h"
@@ -139,8 +140,8 @@ int64_t TracedLast(const VideoReader& video) {
 // alive by *cached), or null for black.
 const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr,
                            FramePtr* cached) {
-  const AVRational tb = video.stream->time_base;
-  const AVRational rate = video.stream->r_frame_rate;
+  const AVRational tb = video.facts->time_base;
+  const AVRational rate = video.facts->frame_rate;
   const int64_t per = FrameLengthPts(rate.num, rate.den, tb.num, tb.den);
   const int64_t half = per / 2;
   const std::optional<int64_t> target =
@@ -208,12 +209,11 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
   if (record != nullptr && record->video_open && params != nullptr) {
     // The item's own work under its lock; the host's calls after it.
     ItemUse use(record);
-    if (VideoUsable(use.get())) {
-      VideoReader& video = use.get()->video;
+    if (VideoReader* video = use ? OpenedVideo(*record, *use.get()) : nullptr) {
       FramePtr cached;
-      const AVFrame* picture = FindPicture(*record, video, params->tr, &cached);
+      const AVFrame* picture = FindPicture(*record, *video, params->tr, &cached);
       delivered =
-          picture != nullptr && world != nullptr && ConvertFrameToWorld(video, *picture, *world);
+          picture != nullptr && world != nullptr && ConvertFrameToWorld(*video, *picture, *world);
     }
   }
   if (!delivered && world != nullptr) {

@@ -4,6 +4,7 @@
 
 #include "diag/trace_log.h"
 #include "footage/decoding.h"
+#include "footage/item_open.h"
 #include "footage/picture_cache.h"
 #include "video/frame_timing.h"
 
@@ -24,7 +25,7 @@ void StopSkipping(AVCodecContext* decoder, SearchState& search) {
 
 // True when `ts` is the stream's first picture time (or earlier).
 bool IsStreamStart(const VideoReader& video, int64_t ts) {
-  const int64_t start = video.stream->start_time;
+  const int64_t start = video.facts->start_time;
   return start != AV_NOPTS_VALUE && ts <= start;
 }
 
@@ -77,7 +78,7 @@ bool Decode(VideoReader& video, SearchState& search, AVPacket* packet) {
 }  // namespace
 
 int64_t StreamStart(const VideoReader& video) {
-  const int64_t start = video.stream->start_time;
+  const int64_t start = video.facts->start_time;
   return start == AV_NOPTS_VALUE ? 0 : start;
 }
 
@@ -168,11 +169,12 @@ SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* p
       if (!Decode(video, search, packet)) av_packet_unref(packet);  // busy twice: drop it
       continue;
     }
+    video.at_start = false;
     if (av_read_frame(video.format.get(), packet) < 0) {
       EndOfInput(video, search);
       continue;
     }
-    if (packet->stream_index != video.stream_index) {
+    if (packet->stream_index != video.facts->index) {
       av_packet_unref(packet);
       continue;
     }
@@ -196,10 +198,16 @@ void SeekVideo(VideoReader& video, int64_t target, bool from_start) {
   video.chain_ts = INT64_MIN;
   video.skipped_up_to = INT64_MIN;
 
+  // The very start by a fresh demuxer, where nothing is passed over; when the
+  // file cannot be opened again, by seeking.
+  if (from_start && RewindDemuxer(video.format, video.at_start, *video.source, *video.facts)) {
+    return;
+  }
+  video.at_start = false;
   AVFormatContext* format = video.format.get();
-  const int index = video.stream_index;
+  const int index = video.facts->index;
   if (from_start) {
-    const int64_t start = video.stream->start_time;
+    const int64_t start = video.facts->start_time;
     // Backward from the first timestamp lands on the first key frame; a
     // demuxer that cannot seek by time (a raw stream) is rewound by bytes.
     if ((start == AV_NOPTS_VALUE ||

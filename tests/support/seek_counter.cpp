@@ -28,6 +28,16 @@ __attribute__((visibility("default"))) int avformat_seek_file(AVFormatContext* s
   ++seeks;
   return real(s, stream_index, min_ts, ts, max_ts, flags);
 }
+
+__attribute__((visibility("default"))) int avformat_open_input(AVFormatContext** ps,
+                                                               const char* url,
+                                                               const AVInputFormat* fmt,
+                                                               AVDictionary** options) {
+  using Real = int (*)(AVFormatContext**, const char*, const AVInputFormat*, AVDictionary**);
+  static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "avformat_open_input"));
+  ++seeks;
+  return real(ps, url, fmt, options);
+}
 }
 
 namespace zarn_test {

@@ -1,0 +1,106 @@
+#include "footage/item_open.h"
+
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "footage/decoding.h"
+#include "footage/item_registry.h"
+
+namespace {
+
+bool SameStream(const AVFormatContext& format, const StreamFacts& facts) {
+  if (facts.index < 0 || static_cast<unsigned>(facts.index) >= format.nb_streams) return false;
+  const AVStream& stream = *format.streams[facts.index];
+  return stream.codecpar->codec_type == facts.params->codec_type &&
+         stream.codecpar->codec_id == facts.params->codec_id &&
+         av_cmp_q(stream.time_base, facts.time_base) == 0;
+}
+
+// The rate the host was told, as whole Hz; 0 when it is none.
+int32_t ToldRate(const FootageOptions& record) {
+  const double rate = record.sound_rate;
+  if (!(rate >= 1.0 && rate <= std::numeric_limits<int32_t>::max())) return 0;
+  return static_cast<int32_t>(std::lround(rate));
+}
+
+}  // namespace
+
+FormatContextPtr OpenStreamDemuxer(const MediaSource& source, const StreamFacts& facts) {
+  if (!facts.params) return nullptr;
+  AVFormatContext* raw = nullptr;
+  if (avformat_open_input(&raw, source.path.c_str(), source.format, nullptr) != 0) return nullptr;
+  FormatContextPtr format(raw);
+  const bool listed = (format->ctx_flags & AVFMTCTX_NOHEADER) == 0 && SameStream(*format, facts);
+  if (!listed &&
+      (avformat_find_stream_info(format.get(), nullptr) < 0 || !SameStream(*format, facts))) {
+    return nullptr;
+  }
+  for (unsigned i = 0; i < format->nb_streams; ++i) {
+    format->streams[i]->discard =
+        static_cast<int>(i) == facts.index ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+  }
+  return format;
+}
+
+bool RewindDemuxer(FormatContextPtr& format, bool& at_start, const MediaSource& source,
+                   const StreamFacts& facts) {
+  if (at_start && format) return true;
+  FormatContextPtr fresh = OpenStreamDemuxer(source, facts);
+  if (!fresh) return false;
+  format = std::move(fresh);
+  at_start = true;
+  return true;
+}
+
+VideoReader* OpenedVideo(const FootageOptions& record, FootageItem& item) {
+  if (item.video) {
+    NoteItemUsed(item);
+    return item.video.get();
+  }
+  const StreamFacts& facts = item.video_facts;
+  if (!record.video_open || facts.index < 0) return nullptr;
+  auto video = std::make_unique<VideoReader>();
+  video->source = &item.source;
+  video->facts = &facts;
+  video->cache_id = item.id;
+  video->format = OpenStreamDemuxer(item.source, facts);
+  if (!video->format) return nullptr;
+  video->decoder = OpenDecoder(*facts.params, facts.time_base);
+  video->picture.reset(av_frame_alloc());
+  if (!video->decoder || !video->picture) return nullptr;
+  item.video = std::move(video);
+  NoteItemOpened(item);
+  return item.video.get();
+}
+
+SoundReader* OpenedSound(const FootageOptions& record, FootageItem& item) {
+  if (item.sound) {
+    NoteItemUsed(item);
+    return item.sound.get();
+  }
+  const StreamFacts& facts = item.sound_facts;
+  const int32_t rate = ToldRate(record);
+  if (!record.has_audio || facts.index < 0 || rate <= 0 || facts.time_base.num <= 0 ||
+      facts.time_base.den <= 0) {
+    return nullptr;
+  }
+  auto sound = std::make_unique<SoundReader>();
+  sound->source = &item.source;
+  sound->facts = &facts;
+  sound->rate = rate;
+  sound->format = OpenStreamDemuxer(item.source, facts);
+  if (!sound->format) return nullptr;
+  sound->decoder = OpenDecoder(*facts.params, facts.time_base);
+  sound->frame.reset(av_frame_alloc());
+  if (!sound->decoder || !sound->frame) return nullptr;
+  item.sound = std::move(sound);
+  NoteItemOpened(item);
+  return item.sound.get();
+}
+
+void CloseItem(FootageItem& item) {
+  item.video.reset();
+  item.sound.reset();
+  NoteItemClosed(item);
+}

@@ -9,12 +9,19 @@
 
 namespace {
 
+// Whether two values agree where both are known (0: not known).
+bool Agree(int a, int b) { return a == 0 || b == 0 || a == b; }
+
+// Whether the file still holds the stream the probe found, at its place: a
+// file changed since cannot be read as the footage it was.
 bool SameStream(const AVFormatContext& format, const StreamFacts& facts) {
   if (facts.index < 0 || static_cast<unsigned>(facts.index) >= format.nb_streams) return false;
-  const AVStream& stream = *format.streams[facts.index];
-  return stream.codecpar->codec_type == facts.params->codec_type &&
-         stream.codecpar->codec_id == facts.params->codec_id &&
-         av_cmp_q(stream.time_base, facts.time_base) == 0;
+  const AVCodecParameters& now = *format.streams[facts.index]->codecpar;
+  const AVCodecParameters& then = *facts.params;
+  return now.codec_type == then.codec_type && now.codec_id == then.codec_id &&
+         av_cmp_q(format.streams[facts.index]->time_base, facts.time_base) == 0 &&
+         Agree(now.width, then.width) && Agree(now.height, then.height) &&
+         Agree(now.sample_rate, then.sample_rate);
 }
 
 // The rate the host was told, as whole Hz; 0 when it is none.

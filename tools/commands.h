@@ -13,6 +13,7 @@ int RunFrame(const Arguments& args);
 int RunSound(const Arguments& args);
 int RunPlay(const Arguments& args);
 int RunSession(const Arguments& args);
+int RunMany(const Arguments& args);
 int RunDemo(const Arguments& args);
 
 // The module path a command uses: --plugin PATH or the default.

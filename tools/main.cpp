@@ -31,6 +31,8 @@ constexpr const char* kUsage =
     "                                     every frame in playing order, timed\n"
     "  session FILE --out DIR [--script PATH|-] [--format png|argb]\n"
     "                                     replay a script of frame and sound requests\n"
+    "  many FILE... [--rounds N] [--close-sources]\n"
+    "                                     many footage items: memory, open files, reopens\n"
     "  demo [--out DIR]                   make a sample clip and show what it gives\n"
     "\n"
     "options for every command:\n"
@@ -62,6 +64,7 @@ int main(int argc, char** argv) {
     if (command == "sound") return RunSound(args);
     if (command == "play") return RunPlay(args);
     if (command == "session") return RunSession(args);
+    if (command == "many") return RunMany(args);
     if (command == "demo") return RunDemo(args);
     throw UsageError("unknown command \"" + command + "\"");
   } catch (const UsageError& error) {

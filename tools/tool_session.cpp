@@ -28,10 +28,17 @@ ToolSession::ToolSession(const std::string& module_path) {
 }
 
 ToolSession::~ToolSession() {
-  if (spec_ != nullptr) {
-    host_.Dispose(spec_);
-    host_.DeleteInSpec(spec_);
+  if (spec_ != nullptr) items_.push_back(spec_);
+  for (AEIO_InSpecH spec : items_) {
+    host_.Dispose(spec);
+    host_.DeleteInSpec(spec);
   }
+}
+
+AEIO_InSpecH ToolSession::ImportItem(const std::string& file, A_Err* result) {
+  AEIO_InSpecH spec = host_.Import(file, result);
+  items_.push_back(spec);
+  return spec;
 }
 
 A_Err ToolSession::Import(const std::string& file, bool allow_failure) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "host/standin_host.h"
 
@@ -34,6 +35,10 @@ class ToolSession {
   // result; throws PluginError for a non-zero result unless `allow_failure`.
   A_Err Import(const std::string& file, bool allow_failure = false);
 
+  // Imports `file` as one more footage item, disposed with the session;
+  // *result gets the plug-in's result.
+  AEIO_InSpecH ImportItem(const std::string& file, A_Err* result);
+
   standin::Host& host() { return host_; }
   AEIO_InSpecH spec() const { return spec_; }
   const standin::Told& told() const { return host_.TellsFor(spec_); }
@@ -42,4 +47,5 @@ class ToolSession {
   standin::Host host_;
   std::unique_ptr<standin::Module> module_;
   AEIO_InSpecH spec_ = nullptr;
+  std::vector<AEIO_InSpecH> items_;
 };

@@ -76,8 +76,9 @@
 #   ALPHA_RAMP: the code-marked testsrc2 picture as rgba, then
 #     geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='floor(X*255/(W-1))'
 #     so alpha is floor(X*255/(W-1)) in every row (0 at the left edge, 255 at the
-#     right), colours untouched (straight alpha); ProRes widens it to 10 bits
-#     (v*4 + v/64) before coding and its decoder gives it at 12 bits (v*16).
+#     right), colours untouched (straight alpha). ProRes 4444 codes it from
+#     yuva444p10le and its decoder gives alpha v as v*16 + v/64 at 12 bits
+#     (4083 for 255), the same in every frame.
 # Sound only, 2 s, the sweeps above (stereo L R; 5.1 L R C LFE BL BR; 7.1 adds
 # SL rising from 800 Hz and SR falling from 1200 Hz):
 #   dts_51.mkv        DTS (dca, experimental) 5.1 48 kHz

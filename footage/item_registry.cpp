@@ -1,13 +1,13 @@
 #include "footage/item_registry.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <list>
 #include <unordered_map>
 #include <vector>
 
 #include "footage/item_open.h"
 #include "footage/picture_cache.h"
+#include "platform/environment.h"
 
 namespace {
 
@@ -49,13 +49,8 @@ void SetOpenItemBound(size_t bound) {
 }
 
 void ConfigureOpenItemsFromEnvironment() {
-  size_t bound = kDefaultOpenItems;
-  if (const char* text = std::getenv("ZARN_OPEN_ITEMS"); text != nullptr && *text != '\0') {
-    char* end = nullptr;
-    const unsigned long long count = std::strtoull(text, &end, 10);
-    if (*end == '\0' && text[0] != '-' && count >= 1 && count <= 1000000) bound = count;
-  }
-  SetOpenItemBound(bound);
+  const auto count = EnvironmentCount("ZARN_OPEN_ITEMS", 1000000);
+  SetOpenItemBound(count && *count >= 1 ? static_cast<size_t>(*count) : kDefaultOpenItems);
 }
 
 size_t OpenItemCount() {

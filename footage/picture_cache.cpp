@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
+
+#include "platform/environment.h"
 
 PictureCache& PictureCache::Module() {
   static PictureCache cache;
@@ -10,15 +11,9 @@ PictureCache& PictureCache::Module() {
 }
 
 void PictureCache::ConfigureFromEnvironment() {
-  size_t module_bytes = kDefaultModuleBytes;
-  if (const char* text = std::getenv("ZARN_CACHE_MB"); text != nullptr && *text != '\0') {
-    char* end = nullptr;
-    const unsigned long long mib = std::strtoull(text, &end, 10);
-    // Up to a petabyte; anything else is not a setting.
-    if (*end == '\0' && text[0] != '-' && mib <= (1ull << 30)) {
-      module_bytes = static_cast<size_t>(mib) << 20;
-    }
-  }
+  // Up to a petabyte; anything else is not a setting.
+  const auto mib = EnvironmentCount("ZARN_CACHE_MB", uint64_t{1} << 30);
+  const size_t module_bytes = mib ? static_cast<size_t>(*mib) << 20 : kDefaultModuleBytes;
   Module().SetBounds(module_bytes, kDefaultItemBytes);
 }
 

@@ -41,7 +41,7 @@ $(TSAN_BUILD)/CMakeCache.txt: | deps
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cmake --build $(TSAN_BUILD) -j $(JOBS) --target reliability_threads_test
-	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --output-on-failure -R ReliabilityThreads
 
 # Benchmark clips (1080p H.264 and HEVC, 60 s of 5.1 sound), then the module

@@ -6,8 +6,9 @@
 #include <system_error>
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 #else
 #include <dlfcn.h>
 #include <unistd.h>
@@ -23,7 +24,7 @@ std::atomic<int64_t> demuxers_opened{0};
 
 std::optional<double> ResidentMiB() {
   PROCESS_MEMORY_COUNTERS counters{};
-  if (!K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return {};
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return {};
   return static_cast<double>(counters.WorkingSetSize) / (1024.0 * 1024.0);
 }
 

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds FFmpeg for 64-bit Windows from Debian's source package, plus the
-# GoogleTest the Windows tests link, into a cache folder outside the clone.
-# The folder is keyed by the source version, the toolchain versions, the
-# configure flags and this script, so a second run only checks the key.
+# Builds FFmpeg for 64-bit Windows from Debian's source package, with dav1d
+# (build-dav1d.sh) and the GoogleTest the Windows tests link, into a cache
+# folder outside the clone. The folder is keyed by the source version, the
+# toolchain versions, dav1d's key, the configure flags and the recipe below,
+# so a second run only checks the key.
 # Prints the install prefix as the last line of its output.
 set -euo pipefail
 
@@ -14,50 +15,12 @@ jobs=${JOBS:-$(nproc)}
 
 log() { echo "build-ffmpeg: $*" >&2; }
 
-source_version() {
-  { apt-cache showsrc ffmpeg 2>/dev/null || true; } | sed -n 's/^Version: //p' | {
-    best=""
-    while read -r v; do
-      if [ -z "$best" ] || dpkg --compare-versions "$v" gt "$best"; then best=$v; fi
-    done
-    echo "$best"
-  } || true
-}
+. "$here/debian-source.sh"
 
-# Adds deb-src entries mirroring the machine's Debian deb entries.
-add_deb_src() {
-  if [ "$(id -u)" -ne 0 ]; then
-    log "FFmpeg's source package is not reachable: add a deb-src entry for your Debian suites and run 'apt-get update' (needs root)."
-    exit 1
-  fi
-  local out=/etc/apt/sources.list.d/zarn-deb-src.sources
-  log "adding deb-src entries ($out)"
-  : > "$out.new"
-  for f in /etc/apt/sources.list.d/*.sources; do
-    [ -f "$f" ] || continue
-    awk 'BEGIN { RS = ""; ORS = "\n\n" }
-         /(^|\n)Types:[^\n]*deb([ \n]|$)/ && /debian/ && !/(^|\n)Enabled: *no/ {
-           sub(/Types:[^\n]*/, "Types: deb-src"); print }' "$f" >> "$out.new"
-  done
-  if [ -f /etc/apt/sources.list ]; then
-    # One-line format: turn each "deb ..." line into a deb822 stanza.
-    awk '$1 == "deb" && /debian/ {
-           i = 2; opts = ""
-           if ($2 ~ /^\[/) { while ($i !~ /\]$/) i++; i++ }
-           printf "Types: deb-src\nURIs: %s\nSuites: %s\nComponents:", $i, $(i+1)
-           for (j = i + 2; j <= NF; j++) printf " %s", $j
-           printf "\n\n" }' /etc/apt/sources.list >> "$out.new"
-  fi
-  mv "$out.new" "$out"
-  apt-get update -qq
-}
-
-version=$(source_version)
-if [ -z "$version" ]; then
-  add_deb_src
-  version=$(source_version)
-fi
-[ -n "$version" ] || { log "no source package for ffmpeg found"; exit 1; }
+version=$(require_source_version ffmpeg)
+# AV1 comes from dav1d, built first into its own cache folder; its key is
+# part of FFmpeg's.
+dav1d=$("$here/build-dav1d.sh" | tail -1)
 
 # Bump when the build steps below change in a way that changes the result.
 recipe=1
@@ -65,9 +28,8 @@ gtest_src=/usr/src/googletest
 key_input=$(
   echo "recipe $recipe"
   echo "ffmpeg $version"
-  x86_64-w64-mingw32-gcc-posix --version | head -1
-  dpkg-query -W -f='${Package} ${Version}\n' mingw-w64-x86-64-dev binutils-mingw-w64-x86-64 \
-    gcc-mingw-w64-x86-64-posix g++-mingw-w64-x86-64-posix googletest 2>/dev/null || true
+  echo "$(basename "$dav1d")"
+  toolchain_identity googletest libz-mingw-w64-dev
   cat "$flags_file"
 )
 key="${version#*:}-$(printf '%s' "$key_input" | sha256sum | cut -c1-16)"
@@ -83,15 +45,12 @@ log "building FFmpeg $version for Windows into $prefix"
 mkdir -p "$cache_root"
 work=$(mktemp -d "$cache_root/.work.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-chmod 755 "$work"   # apt-get source downloads as the _apt user
-
-( cd "$work" && apt-get source -qq --only-source "ffmpeg=$version" >/dev/null 2>"$work/source.log" ) || {
-  cat "$work/source.log" >&2; exit 1; }
-src=$(find "$work" -maxdepth 1 -type d -name 'ffmpeg-*' | head -1)
+src=$(fetch_source ffmpeg "$version" "$work")
 stage=$work/stage
 
 mapfile -t flags < <(sed -e 's/#.*//' -e 's/[[:space:]]*$//' "$flags_file" | grep -v '^$')
-( cd "$src" && ./configure --prefix="$prefix" "${flags[@]}" > "$work/configure.log" 2>&1 ) || {
+# pkg-config sees dav1d and nothing of the Linux machine.
+( cd "$src" && PKG_CONFIG_LIBDIR="$dav1d/lib/pkgconfig" PKG_CONFIG_PATH="" ./configure --prefix="$prefix" "${flags[@]}" > "$work/configure.log" 2>&1 ) || {
   tail -30 "$work/configure.log" >&2; log "configure failed"; exit 1; }
 log "configured; compiling with $jobs jobs"
 make -C "$src" -j"$jobs" > "$work/make.log" 2>&1 || { tail -40 "$work/make.log" >&2; exit 1; }
@@ -104,8 +63,13 @@ cmake --build "$work/gtest" -j"$jobs" >> "$work/gtest.log" 2>&1 &&
 DESTDIR="$stage" cmake --install "$work/gtest" >> "$work/gtest.log" 2>&1 || {
   tail -30 "$work/gtest.log" >&2; log "GoogleTest build failed"; exit 1; }
 
-# Relocatable pkg-config files: the cache folder may be moved or renamed.
-sed -i "s|$prefix|\${pcfiledir}/../..|g" "$stage$prefix"/lib/pkgconfig/*.pc
+# dav1d's library and license join FFmpeg's, so the folder is complete on
+# its own. Relocatable pkg-config files: the cache folder may be moved or
+# renamed (the dav1d path FFmpeg recorded now points into this folder too).
+cp "$dav1d/lib/libdav1d.a" "$stage$prefix/lib/"
+install -D -m 644 "$dav1d/share/doc/dav1d/COPYING" "$stage$prefix/share/doc/dav1d/COPYING"
+sed -i -e "s|$prefix|\${pcfiledir}/../..|g" -e "s|$dav1d|\${pcfiledir}/../..|g" \
+  "$stage$prefix"/lib/pkgconfig/*.pc
 
 # Publish atomically: a half-built cache never looks complete.
 rm -rf "$prefix"

@@ -67,6 +67,63 @@
 #                       together with the picture          (both 0; M = 1 s)
 #                     The file's own start is 0 in every case.
 #
+# The files people bring (25 fps, 1 s, frame code drawn, unless said). After
+# each clip ffprobe must read back the codec, pixel format, field order and
+# sample aspect ratio written here (or the sound's codec, sample format, rate
+# and channels), else the run fails; so does a missing encoder.
+#   av1.mkv           AV1 (libaom-av1 realtime, cpu-used 8, keyint 12) yuv420p 320x240
+#   av1_10bit.mkv     the same, yuv420p10le
+#   hevc_10bit.mkv    HEVC (libx265 ultrafast, keyint 12, 3 B-frames) yuv420p10le 320x240
+#   h264_high10.mkv   H.264 High 10 (libx264 veryfast, keyint 12, 3 B-frames) yuv420p10le 320x240
+#   vp9_10bit.mkv     VP9 profile 2 (libvpx-vp9 realtime, keyint 12) yuv420p10le 320x240
+#   mpeg2_interlaced.mkv  MPEG-2 720x480 30000/1001 fps, interlaced-coded top field first
+#                     (setfield=tff, -flags +ilme+ildct -top 1), 2 B-frames, keyint 12,
+#                     -aspect 16:9: sample aspect 32:27; field_order reads back tt
+#   dv_pal.mkv        DV 720x576 yuv420p, setfield=bff, setsar=16/15: sample aspect 16:15;
+#                     field_order reads back bt (Matroska's bottom field first)
+#   prores_422.mkv    ProRes 422 (prores_ks profile 2, "Standard") yuv422p10le 320x240
+#   prores_4444.mkv   ProRes 4444 (prores_ks profile 4444, alpha_bits 16) 320x240 from
+#                     yuva444p10le with ALPHA_RAMP; decodes as yuva444p12le
+#   dnxhr.mkv         DNxHR HQX (dnxhd, profile dnxhr_hqx) yuv422p10le 320x240
+#   ffv1_10bit.mkv    FFV1 level 3 yuv422p10le 320x240
+#   ffv1_rgba.mkv     FFV1 level 3 bgra 324x240 with ALPHA_RAMP
+#   utvideo.mkv       Ut Video gbrp 324x240 (planar RGB, opaque)
+#   cineform.mkv      CineForm (cfhd) yuv422p10le 320x240
+#   png.mkv           PNG rgba 324x240 with ALPHA_RAMP
+#   The RGB clips are 324 wide: a multiple of 4 but not of 16.
+#   ALPHA_RAMP: the code-marked testsrc2 picture as rgba, then
+#     geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='floor(X*255/(W-1))'
+#     so alpha is floor(X*255/(W-1)) in every row (0 at the left edge, 255 at the
+#     right), colours untouched (straight alpha); ProRes widens it to 10 bits
+#     (v*4 + v/64) before coding and its decoder gives it at 12 bits (v*16).
+# Sound only, 2 s, the sweeps above (stereo L R; 5.1 L R C LFE BL BR; 7.1 adds
+# SL rising from 800 Hz and SR falling from 1200 Hz):
+#   dts_51.mkv        DTS (dca, experimental) 5.1 48 kHz
+#   truehd_51.mkv     TrueHD (experimental) 5.1 48 kHz, s32 (24-bit)
+#   eac3_51.mkv       E-AC-3 5.1 48 kHz 384k
+#   alac_24.mkv       ALAC stereo 44.1 kHz, s32p (24-bit)
+#   wavpack.mkv       WavPack stereo 44.1 kHz, s16p
+#   pcm_s24_96k.mkv   PCM signed 24-bit little-endian stereo 96 kHz
+#   opus_71.mkv       Opus 7.1 48 kHz 256k
+#   three_sound_tracks.mkv  H.264 320x240 (code), then AAC stereo 48 kHz (used: the first),
+#                     AC-3 5.1 48 kHz, FLAC mono 22.05 kHz (the mono_b sweep)
+# Description (0.4 s, 320x240 H.264 with the code unless said):
+#   sar_32_27.mkv sar_8_9.mkv sar_4_3.mkv sar_1_1.mkv
+#                     setsar=32/27, 8/9, 4/3, 1/1: sample_aspect_ratio reads back 32:27,
+#                     8:9, 4:3, 1:1
+#   field_tt.mkv      interlaced-coded (setfield=tff, -flags +ilme+ildct -top 1):
+#                     field_order reads back tt (the H.264 parser's value)
+#   field_bb.mkv      the same bottom field first (setfield=bff, -top 0): reads back bb
+#   field_tb.mkv      FFV1 yuv420p with setfield=tff: FFV1 carries no field order, so
+#                     Matroska's stored value reads back, tb
+#   field_progressive.mkv  progressive: reads back progressive
+#   gradient_10bit.mkv  FFV1 yuv444p10le 1024x32, no code, untagged limited range: luma
+#                     64 + floor(X*876/(W-1)) (64 at the left, 940 at the right, every
+#                     level of 64..940 present), chroma 512 (grey, any matrix)
+#   hd_untagged.mkv   1280x720 H.264 converted from RGB with the BT.709 matrix, limited
+#                     range, no colour tags (color_space reads back unknown): the
+#                     untagged-HD rule
+#
 # bench/make_bench_media.sh sources this file for ff, exact, code, video and
 # sound; sourced, it makes nothing.
 set -euo pipefail
@@ -97,6 +154,8 @@ C=$(sweep 0.3 600 10)
 LFE=$(sweep 0.3 50 2)
 BL=$(sweep 0.3 1000 10)
 BR=$(sweep 0.3 1400 -10)
+SL=$(sweep 0.3 800 10)
+SR=$(sweep 0.3 1200 -10)
 MONO_B=$(sweep 0.5 440 30)
 # sound LAYOUT RATE SECONDS: a lavfi input of the sound.
 sound() {
@@ -106,9 +165,38 @@ sound() {
     mono_b) exprs=$MONO_B; set -- mono "$2" "$3" ;;
     stereo) exprs="$L|$R" ;;
     5.1) exprs="$L|$R|$C|$LFE|$BL|$BR" ;;
+    7.1) exprs="$L|$R|$C|$LFE|$BL|$BR|$SL|$SR" ;;
   esac
   echo "aevalsrc=exprs=$exprs:channel_layout=$1:sample_rate=$2:duration=$3"
 }
+
+# expect FILE STREAM FIELD=VALUE...: ffprobe must read these back from STREAM
+# (v:0, a:0, ...) of FILE.
+expect() {
+  local file=$1 stream=$2 want fields=()
+  shift 2
+  for want in "$@"; do fields+=("${want%%=*}"); done
+  local got
+  got=$(ffprobe -v error -select_streams "$stream" \
+    -show_entries "stream=$(IFS=,; echo "${fields[*]}")" -of default=noprint_wrappers=1 "$file")
+  for want in "$@"; do
+    grep -qxF "$want" <<<"$got" || {
+      echo "make_media.sh: $(basename "$file") $stream: expected $want, ffprobe reads: $(echo $got)" >&2
+      return 1
+    }
+  done
+}
+# expect_video FILE CODEC PIX_FMT FIELD_ORDER SAR
+expect_video() {
+  expect "$1" v:0 "codec_name=$2" "pix_fmt=$3" "field_order=$4" "sample_aspect_ratio=$5"
+}
+# expect_sound FILE CODEC SAMPLE_FMT RATE CHANNELS
+expect_sound() {
+  expect "$1" a:0 "codec_name=$2" "sample_fmt=$3" "sample_rate=$4" "channels=$5"
+}
+
+# The straight-alpha ramp of the header (after the code, on rgba).
+ALPHA_RAMP="format=rgba,geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='floor(X*255/(W-1))'"
 
 x264() {  # x264 with fixed B-frames and key interval, no scene cuts: KEYINT
   echo "-c:v libx264 -preset veryfast -crf 20 -bf 3 -g $1 -keyint_min $1 -sc_threshold 0
@@ -197,6 +285,11 @@ clip_colour() {
   ff -f lavfi -i "$(video 320x240 25 0.4)" \
     -vf "format=rgb24,scale=out_color_matrix=bt601:out_range=tv,format=yuv420p,$code" \
     $(x264 24) "${exact[@]}" "$tmp/bt601_sd.mkv"
+  ff -f lavfi -i "$(video 1280x720 25 0.4)" \
+    -vf "format=rgb24,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p,$code" \
+    $(x264 24) "${exact[@]}" "$tmp/hd_untagged.mkv"
+  expect_video "$tmp/hd_untagged.mkv" h264 yuv420p progressive 1:1
+  expect "$tmp/hd_untagged.mkv" v:0 color_space=unknown
 }
 clip_sound() {
   local s=5
@@ -268,8 +361,134 @@ clip_sync() {
   sync_clip frame flv 0 0.05 44100 pcm_s16le
   sync_clip together flv 0 0 44100 pcm_s16le
 }
+clip_av1() {
+  local p
+  for p in yuv420p:av1 yuv420p10le:av1_10bit; do
+    ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v libaom-av1 -usage realtime \
+      -cpu-used 8 -g 12 -keyint_min 12 -pix_fmt "${p%%:*}" "${exact[@]}" "$tmp/${p#*:}.mkv"
+    expect_video "$tmp/${p#*:}.mkv" av1 "${p%%:*}" progressive 1:1
+  done
+}
+clip_deep() {
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v libx265 -preset ultrafast \
+    -x265-params log-level=error:keyint=12:min-keyint=12:scenecut=0:bframes=3:b-adapt=0:pools=1:frame-threads=1 \
+    -pix_fmt yuv420p10le "${exact[@]}" "$tmp/hevc_10bit.mkv"
+  expect_video "$tmp/hevc_10bit.mkv" hevc yuv420p10le progressive 1:1
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" $(x264 12) -pix_fmt yuv420p10le \
+    "${exact[@]}" "$tmp/h264_high10.mkv"
+  expect_video "$tmp/h264_high10.mkv" h264 yuv420p10le progressive 1:1
+  expect "$tmp/h264_high10.mkv" v:0 "profile=High 10"
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v libvpx-vp9 -deadline realtime -cpu-used 8 \
+    -b:v 400k -g 12 -keyint_min 12 -pix_fmt yuv420p10le "${exact[@]}" "$tmp/vp9_10bit.mkv"
+  expect_video "$tmp/vp9_10bit.mkv" vp9 yuv420p10le progressive 1:1
+}
+clip_disc() {
+  ff -f lavfi -i "$(video 720x480 30000/1001 1)" -vf "$code,setfield=tff" -c:v mpeg2video -q:v 4 \
+    -bf 2 -g 12 -flags +ilme+ildct -top 1 -aspect 16:9 -pix_fmt yuv420p "${exact[@]}" \
+    "$tmp/mpeg2_interlaced.mkv"
+  expect_video "$tmp/mpeg2_interlaced.mkv" mpeg2video yuv420p tt 32:27
+  ff -f lavfi -i "$(video 720x576 25 1)" -vf "$code,setfield=bff,setsar=16/15" -c:v dvvideo \
+    -pix_fmt yuv420p "${exact[@]}" "$tmp/dv_pal.mkv"
+  expect_video "$tmp/dv_pal.mkv" dvvideo yuv420p bt 16:15
+}
+clip_intermediate() {
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v prores_ks -profile:v 2 \
+    -pix_fmt yuv422p10le "${exact[@]}" "$tmp/prores_422.mkv"
+  expect_video "$tmp/prores_422.mkv" prores yuv422p10le progressive 1:1
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code,$ALPHA_RAMP,format=yuva444p10le" \
+    -c:v prores_ks -profile:v 4444 -alpha_bits 16 "${exact[@]}" "$tmp/prores_4444.mkv"
+  expect_video "$tmp/prores_4444.mkv" prores yuva444p12le progressive 1:1
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v dnxhd -profile:v dnxhr_hqx \
+    -pix_fmt yuv422p10le "${exact[@]}" "$tmp/dnxhr.mkv"
+  expect_video "$tmp/dnxhr.mkv" dnxhd yuv422p10le progressive 1:1
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v ffv1 -level 3 -pix_fmt yuv422p10le \
+    "${exact[@]}" "$tmp/ffv1_10bit.mkv"
+  expect_video "$tmp/ffv1_10bit.mkv" ffv1 yuv422p10le progressive 1:1
+  ff -f lavfi -i "$(video 320x240 25 1)" -vf "$code" -c:v cfhd -pix_fmt yuv422p10le \
+    "${exact[@]}" "$tmp/cineform.mkv"
+  expect_video "$tmp/cineform.mkv" cfhd yuv422p10le progressive 1:1
+}
+clip_rgb() {
+  ff -f lavfi -i "$(video 324x240 25 1)" -vf "$code,$ALPHA_RAMP" -c:v ffv1 -level 3 -pix_fmt bgra \
+    "${exact[@]}" "$tmp/ffv1_rgba.mkv"
+  expect_video "$tmp/ffv1_rgba.mkv" ffv1 bgra progressive 1:1
+  ff -f lavfi -i "$(video 324x240 25 1)" -vf "$code" -c:v utvideo -pix_fmt gbrp \
+    "${exact[@]}" "$tmp/utvideo.mkv"
+  expect_video "$tmp/utvideo.mkv" utvideo gbrp progressive 1:1
+  ff -f lavfi -i "$(video 324x240 25 1)" -vf "$code,$ALPHA_RAMP" -c:v png -pix_fmt rgba \
+    "${exact[@]}" "$tmp/png.mkv"
+  expect_video "$tmp/png.mkv" png rgba progressive 1:1
+}
+clip_more_sound() {
+  local s=2
+  ff -f lavfi -i "$(sound 5.1 48000 $s)" -c:a dca -strict experimental "${exact[@]}" "$tmp/dts_51.mkv"
+  expect_sound "$tmp/dts_51.mkv" dts fltp 48000 6
+  ff -f lavfi -i "$(sound 5.1 48000 $s)" -c:a truehd -strict experimental "${exact[@]}" "$tmp/truehd_51.mkv"
+  expect_sound "$tmp/truehd_51.mkv" truehd s32 48000 6
+  ff -f lavfi -i "$(sound 5.1 48000 $s)" -c:a eac3 -b:a 384k "${exact[@]}" "$tmp/eac3_51.mkv"
+  expect_sound "$tmp/eac3_51.mkv" eac3 fltp 48000 6
+  ff -f lavfi -i "$(sound stereo 44100 $s)" -c:a alac -sample_fmt s32p "${exact[@]}" "$tmp/alac_24.mkv"
+  expect_sound "$tmp/alac_24.mkv" alac s32p 44100 2
+  ff -f lavfi -i "$(sound stereo 44100 $s)" -c:a wavpack -sample_fmt s16p "${exact[@]}" "$tmp/wavpack.mkv"
+  expect_sound "$tmp/wavpack.mkv" wavpack s16p 44100 2
+  ff -f lavfi -i "$(sound stereo 96000 $s)" -c:a pcm_s24le "${exact[@]}" "$tmp/pcm_s24_96k.mkv"
+  expect_sound "$tmp/pcm_s24_96k.mkv" pcm_s24le s32 96000 2
+  ff -f lavfi -i "$(sound 7.1 48000 $s)" -c:a libopus -b:a 256k "${exact[@]}" "$tmp/opus_71.mkv"
+  expect_sound "$tmp/opus_71.mkv" opus fltp 48000 8
+}
+clip_three_sound_tracks() {
+  ff -f lavfi -i "$(video 320x240 25 1)" -f lavfi -i "$(sound stereo 48000 1)" \
+    -f lavfi -i "$(sound 5.1 48000 1)" -f lavfi -i "$(sound mono_b 22050 1)" \
+    -map 0:v -map 1:a -map 2:a -map 3:a -vf "$code" $(x264 12) \
+    -c:a:0 aac -b:a:0 128k -c:a:1 ac3 -b:a:1 384k -c:a:2 flac -sample_fmt:a:2 s16 \
+    "${exact[@]}" "$tmp/three_sound_tracks.mkv"
+  expect_sound "$tmp/three_sound_tracks.mkv" aac fltp 48000 2
+  expect "$tmp/three_sound_tracks.mkv" a:1 codec_name=ac3 channels=6
+  expect "$tmp/three_sound_tracks.mkv" a:2 codec_name=flac channels=1 sample_rate=22050
+}
+clip_aspect() {
+  local sar
+  for sar in 32:27 8:9 4:3 1:1; do
+    ff -f lavfi -i "$(video 320x240 25 0.4)" -vf "$code,setsar=${sar/:/\/}" $(x264 12) \
+      "${exact[@]}" "$tmp/sar_${sar/:/_}.mkv"
+    expect_video "$tmp/sar_${sar/:/_}.mkv" h264 yuv420p progressive "$sar"
+  done
+}
+clip_fields() {
+  ff -f lavfi -i "$(video 320x240 25 0.4)" -vf "$code,setfield=tff" $(x264 12) \
+    -flags +ilme+ildct -top 1 "${exact[@]}" "$tmp/field_tt.mkv"
+  expect_video "$tmp/field_tt.mkv" h264 yuv420p tt 1:1
+  ff -f lavfi -i "$(video 320x240 25 0.4)" -vf "$code,setfield=bff" $(x264 12) \
+    -flags +ilme+ildct -top 0 "${exact[@]}" "$tmp/field_bb.mkv"
+  expect_video "$tmp/field_bb.mkv" h264 yuv420p bb 1:1
+  ff -f lavfi -i "$(video 320x240 25 0.4)" -vf "$code,setfield=tff" -c:v ffv1 -pix_fmt yuv420p \
+    "${exact[@]}" "$tmp/field_tb.mkv"
+  expect_video "$tmp/field_tb.mkv" ffv1 yuv420p tb 1:1
+  ff -f lavfi -i "$(video 320x240 25 0.4)" -vf "$code" $(x264 12) "${exact[@]}" \
+    "$tmp/field_progressive.mkv"
+  expect_video "$tmp/field_progressive.mkv" h264 yuv420p progressive 1:1
+}
+clip_gradient() {
+  ff -f lavfi -i "color=black:size=1024x32:rate=25:duration=0.4" \
+    -vf "format=yuv444p10le,geq=lum='64+floor(X*876/(W-1))':cb=512:cr=512" -c:v ffv1 -level 3 \
+    "${exact[@]}" "$tmp/gradient_10bit.mkv"
+  expect_video "$tmp/gradient_10bit.mkv" ffv1 yuv444p10le progressive 1:1
+  expect "$tmp/gradient_10bit.mkv" v:0 color_space=unknown color_range=tv
+}
 
 [[ "${BASH_SOURCE[0]}" == "$0" ]] || return 0
+
+# Every encoder the clips use, checked up front: a missing one is named.
+encoders=(libx264 libx265 libvpx-vp9 libaom-av1 mpeg4 mpeg2video dvvideo mjpeg prores_ks dnxhd
+  ffv1 utvideo cfhd png aac libmp3lame ac3 eac3 dca truehd alac wavpack flac libopus libvorbis
+  pcm_s16le pcm_s24le pcm_f32le srt)
+have=$(ffmpeg -hide_banner -encoders 2>/dev/null | awk '{ print $2 }')
+missing=()
+for e in "${encoders[@]}"; do grep -qxF "$e" <<<"$have" || missing+=("$e"); done
+if ((${#missing[@]})); then
+  echo "make_media.sh: ffmpeg has no encoder ${missing[*]}" >&2
+  exit 1
+fi
 
 out=${1:?usage: make_media.sh OUTDIR}
 mkdir -p "$out"
@@ -281,7 +500,8 @@ trap 'rm -rf "$tmp"' EXIT
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
   clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
-  clip_sync clip_unusable_streams)
+  clip_sync clip_unusable_streams clip_av1 clip_deep clip_disc clip_intermediate clip_rgb
+  clip_more_sound clip_three_sound_tracks clip_aspect clip_fields clip_gradient)
 failed=0
 running=0
 for job in "${jobs_list[@]}"; do

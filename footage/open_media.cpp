@@ -23,6 +23,7 @@
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/media_values.h"
+#include "footage/picture_facts.h"
 #include "footage/timeline.h"
 #include "shell/base/suite_cache.h"
 
@@ -121,7 +122,13 @@ A_Err OpenVideo(Opening& open, FootageOptions& record) {
   record.height = video.decoder->height;
   record.frame_rate.num = stream.r_frame_rate.num;
   record.frame_rate.den = static_cast<uint32_t>(stream.r_frame_rate.den);
-  record.depth = 32;
+  // The probe's format: it decoded a picture, while some decoders reset theirs
+  // at open until the first one.
+  const int pix_fmt = stream.codecpar->format;
+  record.depth = DeepPixelFormat(pix_fmt) ? 64 : 32;
+  record.has_alpha = AlphaPixelFormat(pix_fmt) ? 1 : 0;
+  record.pixel_aspect = PixelAspectFrom(av_guess_sample_aspect_ratio(&format, &stream, nullptr));
+  record.fields = FieldsFrom(stream.codecpar->field_order);
 
   video.picture.reset(av_frame_alloc());
   const int size = av_image_get_buffer_size(AV_PIX_FMT_ARGB, record.width, record.height, 1);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -17,6 +18,7 @@ extern "C" {
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
 #include "footage/native_frame_rate.h"
+#include "footage/picture_facts.h"
 #include "support/paths.h"
 #include "tests/footage_session.h"
 #include "tests/support/probe.h"
@@ -30,8 +32,8 @@ using zarn_test::MediaPath;
 std::vector<Op> ExpectedSetters(bool picture, bool sound) {
   std::vector<Op> ops = {Op::SetInSpecSize, Op::SetInSpecDuration};
   if (picture) {
-    ops.insert(ops.end(), {Op::SetInSpecDepth, Op::SetInSpecDimensions, Op::SetInSpecNativeFPS,
-                           Op::SetInSpecAlphaLabel});
+    ops.insert(ops.end(), {Op::SetInSpecDepth, Op::SetInSpecDimensions, Op::SetInSpecHSF,
+                           Op::SetInSpecNativeFPS, Op::SetInSpecAlphaLabel});
   }
   ops.push_back(Op::SetInSpecInterlaceLabel);
   if (sound) {
@@ -98,8 +100,11 @@ TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
   EXPECT_EQ(told.duration->scale, 100u);
   EXPECT_EQ(*told.interlace_label, kInterlaceLabelBytes);
   if (c.picture) {
-    ASSERT_TRUE(told.depth && told.dimensions && told.native_fps && told.alpha_label);
+    ASSERT_TRUE(told.depth && told.dimensions && told.native_fps && told.alpha_label &&
+                told.pixel_aspect);
     EXPECT_EQ(*told.depth, 32);
+    EXPECT_EQ(told.pixel_aspect->num, 1);  // square pixels are now told, not guessed
+    EXPECT_EQ(told.pixel_aspect->den, 1u);
     EXPECT_EQ(told.dimensions->first, video->width);
     EXPECT_EQ(told.dimensions->second, video->height);
     EXPECT_EQ(*told.native_fps, c.fps);
@@ -119,6 +124,77 @@ TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, Describe, ::testing::ValuesIn(kDescribeCases),
+                         [](const auto& info) { return TestName(info.param.clip); });
+
+// ---------------------------------------------------------------- the pictures people bring
+
+enum class Fields { kProgressive, kUpperFirst, kLowerFirst };
+
+// Each clip as tests/media/make_media.sh makes it: its sample aspect, field
+// order, bits per component and alpha, so what the host must be told.
+struct PictureCase {
+  const char* clip;
+  A_long aspect_num;
+  A_u_long aspect_den;
+  Fields fields;
+  A_short depth;
+  bool alpha;
+};
+
+const PictureCase kPictureCases[] = {
+    {"sar_32_27.mkv", 32, 27, Fields::kProgressive, 32, false},
+    {"sar_8_9.mkv", 8, 9, Fields::kProgressive, 32, false},
+    {"sar_4_3.mkv", 4, 3, Fields::kProgressive, 32, false},
+    {"sar_1_1.mkv", 1, 1, Fields::kProgressive, 32, false},
+    {"field_tt.mkv", 1, 1, Fields::kUpperFirst, 32, false},
+    {"field_bb.mkv", 1, 1, Fields::kLowerFirst, 32, false},
+    {"field_tb.mkv", 1, 1, Fields::kUpperFirst, 32, false},  // Matroska's top field first
+    {"field_progressive.mkv", 1, 1, Fields::kProgressive, 32, false},
+    {"mpeg2_interlaced.mkv", 32, 27, Fields::kUpperFirst, 32, false},  // 16:9 at 720x480
+    {"dv_pal.mkv", 16, 15, Fields::kLowerFirst, 32, false},
+    {"av1.mkv", 1, 1, Fields::kProgressive, 32, false},
+    {"av1_10bit.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"hevc_10bit.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"h264_high10.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"vp9_10bit.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"prores_422.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"prores_4444.mkv", 1, 1, Fields::kProgressive, 64, true},
+    {"dnxhr.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"ffv1_10bit.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"cineform.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"gradient_10bit.mkv", 1, 1, Fields::kProgressive, 64, false},
+    {"ffv1_rgba.mkv", 1, 1, Fields::kProgressive, 32, true},
+    {"png.mkv", 1, 1, Fields::kProgressive, 32, true},
+    {"utvideo.mkv", 1, 1, Fields::kProgressive, 32, false},
+};
+
+class DescribePicture : public FootageSession, public ::testing::WithParamInterface<PictureCase> {};
+
+TEST_P(DescribePicture, AspectFieldsDepthAndAlphaFromHowTheClipWasMade) {
+  const PictureCase& c = GetParam();
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(MediaPath(c.clip), &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  const standin::Told& told = host.TellsFor(spec);
+  EXPECT_EQ(told.order, ExpectedSetters(true, false));
+  ASSERT_TRUE(told.depth && told.pixel_aspect && told.alpha_label && told.interlace_label);
+  EXPECT_EQ(*told.depth, c.depth);
+  EXPECT_EQ(told.pixel_aspect->num, c.aspect_num);
+  EXPECT_EQ(told.pixel_aspect->den, c.aspect_den);
+  // Straight alpha: version, flags 0, no matte colour, type straight (0).
+  const std::vector<uint8_t> straight = {0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(*told.alpha_label, c.alpha ? straight : kAlphaLabelBytes);
+  std::vector<uint8_t> interlace = kInterlaceLabelBytes;
+  if (c.fields != Fields::kProgressive) {
+    interlace[6] = 1;                                         // FIEL_Type_INTERLACED
+    interlace[10] = c.fields == Fields::kUpperFirst ? 0 : 1;  // FIEL_Order
+  }
+  EXPECT_EQ(*told.interlace_label, interlace);
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, DescribePicture, ::testing::ValuesIn(kPictureCases),
                          [](const auto& info) { return TestName(info.param.clip); });
 
 TEST_F(FootageSession, ImportMakesOneNamedZeroFilledRecordAndCallsInThePartsOrder) {
@@ -203,6 +279,40 @@ TEST(NativeFrameRate, IsComputedInSinglePrecisionAndNeverTellsAnUnusableRate) {
   for (const RateCase& c : cases) {
     EXPECT_EQ(NativeFrameRate({c.num, c.den}), c.fixed) << c.num << "/" << c.den;
   }
+}
+
+TEST(PictureFacts, PixelAspectIsReducedAndOnlyPlausibleRatiosAreTold) {
+  struct Case {
+    AVRational sample_aspect;
+    A_long num;
+    A_u_long den;
+  } const cases[] = {
+      {{64, 54}, 32, 27},
+      {{8, 9}, 8, 9},
+      {{1, 4}, 1, 4},
+      {{4, 1}, 4, 1},
+      {{0, 1}, 1, 1},
+      {{0, 0}, 1, 1},
+      {{1, 0}, 1, 1},
+      {{-4, 3}, 1, 1},
+      {{1, 5}, 1, 1},
+      {{9, 2}, 1, 1},
+      {{INT_MAX, INT_MAX - 1}, INT_MAX, INT_MAX - 1},
+  };
+  for (const Case& c : cases) {
+    const A_Ratio told = PixelAspectFrom(c.sample_aspect);
+    EXPECT_EQ(told.num, c.num) << c.sample_aspect.num << "/" << c.sample_aspect.den;
+    EXPECT_EQ(told.den, c.den) << c.sample_aspect.num << "/" << c.sample_aspect.den;
+  }
+}
+
+TEST(PictureFacts, FieldOrdersByTheFieldShownFirst) {
+  EXPECT_EQ(FieldsFrom(AV_FIELD_TT), kFieldsUpperFirst);
+  EXPECT_EQ(FieldsFrom(AV_FIELD_TB), kFieldsUpperFirst);
+  EXPECT_EQ(FieldsFrom(AV_FIELD_BB), kFieldsLowerFirst);
+  EXPECT_EQ(FieldsFrom(AV_FIELD_BT), kFieldsLowerFirst);
+  EXPECT_EQ(FieldsFrom(AV_FIELD_PROGRESSIVE), kFieldsNone);
+  EXPECT_EQ(FieldsFrom(AV_FIELD_UNKNOWN), kFieldsNone);
 }
 
 // ---------------------------------------------------------------- failures

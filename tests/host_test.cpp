@@ -306,7 +306,7 @@ TEST_F(HostTest, CallLogAndInSpecs) {
   EXPECT_EQ(host_.calls()[0].text, "Zarn_Importer optionsH 400 1");
   EXPECT_EQ(host_.calls()[6].text, "spec 1 1234/100");
   EXPECT_EQ(host_.calls().back().result, A_Err_PARAMETER);
-  EXPECT_TRUE(HasProblem("SetInSpecDuration with a null argument"));
+  EXPECT_TRUE(HasProblem("SetInSpecDuration with a null or invalid argument"));
 
   // Deleted in-specs are unknown to the suite from then on.
   host_.DeleteInSpec(spec);

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <memory>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ namespace {
 
 using zarn_test::DecodeReference;
 using zarn_test::PluginSession;
+using zarn_test::ReferenceDepth;
 using zarn_test::ReferenceVideo;
 
 constexpr uint32_t kSeed = 20261207;
@@ -38,8 +40,12 @@ constexpr uint32_t kSeed = 20261207;
   const std::vector<uint8_t> got = world.Pixels();
   const std::vector<uint8_t>& want = expected >= 0
                                          ? ref.pictures[static_cast<size_t>(expected)].argb
-                                         : zarn_test::OpaqueBlack(ref.width, ref.height);
+                                         : zarn_test::OpaqueBlack(ref.width, ref.height, ref.depth);
   if (got == want) return ::testing::AssertionSuccess();
+  if (ref.depth == ReferenceDepth::k16Bit) {
+    return ::testing::AssertionFailure()
+           << "time " << t.value << "/" << t.scale << ": not deep picture " << expected;
+  }
   return ::testing::AssertionFailure()
          << "time " << t.value << "/" << t.scale << " (T=" << ref.Target(t)
          << "): expected picture " << expected << " (code "
@@ -54,9 +60,11 @@ struct Clip {
   const char* name;
 };
 void PrintTo(const Clip& clip, std::ostream* os) { *os << clip.name; }
-const Clip kClips[] = {{"h264_aac.mkv"}, {"h264_mp3.flv"},    {"h264_aac.flv"},
-                       {"hevc.mkv"},     {"vp9_opus.mkv"},    {"mpeg4.mkv"},
-                       {"silent.mkv"},   {"two_streams.mkv"}, {"truncated.mkv"}};
+// The last two: a deep source and one with alpha in 8-bit worlds.
+const Clip kClips[] = {{"h264_aac.mkv"},   {"h264_mp3.flv"},    {"h264_aac.flv"},
+                       {"hevc.mkv"},       {"vp9_opus.mkv"},    {"mpeg4.mkv"},
+                       {"silent.mkv"},     {"two_streams.mkv"}, {"truncated.mkv"},
+                       {"hevc_10bit.mkv"}, {"prores_4444.mkv"}};
 
 std::string ClipName(const ::testing::TestParamInfo<Clip>& info) {
   std::string name = info.param.name;
@@ -214,7 +222,7 @@ TEST(FrameBuffers, AnySizeAndRowLength) {
 
 // Colours follow the picture's own matrix and range.
 TEST(FrameColours, PictureMatrixAndRange) {
-  for (const char* clip : {"hd_bt709.mkv", "mjpeg_full.mkv", "bt601_sd.mkv"}) {
+  for (const char* clip : {"hd_bt709.mkv", "hd_untagged.mkv", "mjpeg_full.mkv", "bt601_sd.mkv"}) {
     SCOPED_TRACE(clip);
     PluginSession s;
     ASSERT_TRUE(s.ready()) << s.error;
@@ -235,6 +243,138 @@ TEST(FrameColours, PictureMatrixAndRange) {
                                                zarn_test::ReferenceColour::kForceBt601);
   ASSERT_TRUE(hd.ok && hd601.ok);
   EXPECT_NE(hd.pictures[0].argb, hd601.pictures[0].argb);
+  // Nor are the untagged HD clip's: it is taller than 576 lines, so BT.709.
+  const ReferenceVideo untagged = DecodeReference(zarn_test::MediaPath("hd_untagged.mkv"));
+  const ReferenceVideo untagged601 = DecodeReference(zarn_test::MediaPath("hd_untagged.mkv"), 0, 0,
+                                                     zarn_test::ReferenceColour::kForceBt601);
+  ASSERT_TRUE(untagged.ok && untagged601.ok);
+  EXPECT_NE(untagged.pictures[0].argb, untagged601.pictures[0].argb);
+}
+
+// ---------------------------------------------------------------- deep worlds
+
+// A deep world gets 16-bit pictures from every kind of source, at its own
+// size and point-scaled: 10-bit YUV, 12-bit YUV with alpha, 8-bit packed and
+// planar RGB, 8-bit YUV widened (the untagged HD clip by the BT.709 rule);
+// past the end, 16-bit opaque black.
+struct DeepCase {
+  const char* clip;
+  int width, height;  // 0: the picture's own
+};
+void PrintTo(const DeepCase& c, std::ostream* os) {
+  *os << c.clip << " " << c.width << "x" << c.height;
+}
+const DeepCase kDeepCases[] = {
+    {"hevc_10bit.mkv", 0, 0},      {"hevc_10bit.mkv", 643, 481}, {"prores_4444.mkv", 0, 0},
+    {"prores_4444.mkv", 161, 119}, {"ffv1_rgba.mkv", 0, 0},      {"png.mkv", 100, 75},
+    {"utvideo.mkv", 0, 0},         {"utvideo.mkv", 333, 250},    {"h264_aac.mkv", 0, 0},
+    {"hd_untagged.mkv", 640, 360},
+};
+
+class DeepFrames : public ::testing::TestWithParam<DeepCase> {};
+
+TEST_P(DeepFrames, SixteenBitPicturesAsTheReferenceConvertsThem) {
+  const DeepCase& c = GetParam();
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  const ReferenceVideo ref =
+      DecodeReference(zarn_test::MediaPath(c.clip), c.width, c.height,
+                      zarn_test::ReferenceColour::kPictureRule, ReferenceDepth::k16Bit);
+  ASSERT_TRUE(ref.ok) << ref.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = s.Import(c.clip, &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World world(ref.width, ref.height, 0, standin::Depth::k16Bit);
+  const int last = static_cast<int>(ref.pictures.size()) - 1;
+  const A_Time end = ref.TimeOf(last);
+  const A_Time past{static_cast<A_long>(end.value + 2 * ref.FramePts() * ref.tb_num), end.scale};
+  for (const A_Time t : {ref.TimeOf(0), ref.TimeOf(1), ref.TimeOf(last), ref.TimeOf(2), past}) {
+    ASSERT_TRUE(Delivers(s, spec, ref, t, world));
+  }
+  EXPECT_EQ(s.host.CountOf(standin::Op::Fill), 0);
+  EXPECT_EQ(s.host.CountOf(standin::Op::Fill16), 1);  // the black past the end
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, DeepFrames, ::testing::ValuesIn(kDeepCases), [](const auto& info) {
+  const DeepCase& c = info.param;
+  return ClipName({{c.clip}, 0}) + "_" + std::to_string(c.width) + "x" + std::to_string(c.height);
+});
+
+// The 10-bit gradient (luma 64..940 across, grey) keeps its levels in a deep
+// world: at least 3 times the 8-bit delivery's per channel, from black at 0
+// to white at the host's 32768.
+TEST(DeepLevels, TenBitGradientKeepsItsLevels) {
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = s.Import("gradient_10bit.mkv", &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World narrow(1024, 32);
+  standin::World deep(1024, 32, 0, standin::Depth::k16Bit);
+  ASSERT_EQ(s.host.DrawFrame(spec, A_Time{0, 25}, narrow), A_Err_NONE);
+  ASSERT_EQ(s.host.DrawFrame(spec, A_Time{0, 25}, deep), A_Err_NONE);
+  const std::vector<uint8_t> bytes = narrow.Pixels();
+  const std::vector<uint16_t> levels = deep.Pixels16();
+  for (size_t c = 1; c < 4; ++c) {
+    std::set<int> eight, sixteen;
+    for (size_t i = c; i < bytes.size(); i += 4) eight.insert(bytes[i]);
+    for (size_t i = c; i < levels.size(); i += 4) sixteen.insert(levels[i]);
+    EXPECT_GE(sixteen.size(), 3 * eight.size()) << "channel " << c;
+    EXPECT_EQ(*sixteen.begin(), 0) << "channel " << c;
+    EXPECT_EQ(*sixteen.rbegin(), 32768) << "channel " << c;
+  }
+  for (size_t i = 0; i < levels.size(); i += 4) ASSERT_EQ(levels[i], 32768) << "opaque";
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+}
+
+// Straight alpha as the clips hold it, in 8-bit and deep worlds.
+// tests/media/make_media.sh draws alpha v = floor(X * 255 / (W - 1)) in every
+// row. FFV1 and PNG keep those 8 bits: a deep world gets the host's widening,
+// (v * 32768 + 128) / 255. ProRes 4444 holds it at 12 bits: the ramp moved to
+// 10 bits by a shift (4v), coded as 16-bit alpha (the 10 bits repeated) and
+// decoded to 12 bits, which makes a = 16v + v / 64. An 8-bit world gets that
+// rounded back to v; a deep one a * 32768 / 4095, rounded.
+TEST(DeepLevels, AlphaRampsExactlyAsTheClipsHoldThem) {
+  struct AlphaCase {
+    const char* clip;
+    bool twelve_bits;
+  } const cases[] = {{"prores_4444.mkv", true}, {"ffv1_rgba.mkv", false}, {"png.mkv", false}};
+  for (const AlphaCase& c : cases) {
+    SCOPED_TRACE(c.clip);
+    PluginSession s;
+    ASSERT_TRUE(s.ready()) << s.error;
+    A_Err err = 0;
+    AEIO_InSpecH spec = s.Import(c.clip, &err);
+    ASSERT_EQ(err, A_Err_NONE);
+    const standin::Told& told = s.host.TellsFor(spec);
+    ASSERT_TRUE(told.dimensions);
+    const int width = told.dimensions->first;
+    const int height = told.dimensions->second;
+    standin::World narrow(width, height);
+    standin::World deep(width, height, 0, standin::Depth::k16Bit);
+    for (const A_Time t : {A_Time{0, 25}, A_Time{13, 25}}) {
+      ASSERT_EQ(s.host.DrawFrame(spec, t, narrow), A_Err_NONE);
+      ASSERT_EQ(s.host.DrawFrame(spec, t, deep), A_Err_NONE);
+      const std::vector<uint8_t> bytes = narrow.Pixels();
+      const std::vector<uint16_t> levels = deep.Pixels16();
+      for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+          const uint32_t v = static_cast<uint32_t>(x) * 255 / (width - 1);
+          const uint32_t a12 = 16 * v + v / 64;
+          const uint32_t want16 =
+              c.twelve_bits ? (a12 * 32768 + 4095 / 2) / 4095 : (v * 32768 + 128) / 255;
+          const size_t at = (static_cast<size_t>(y) * width + x) * 4;
+          ASSERT_EQ(bytes[at], v) << x << "," << y;
+          ASSERT_EQ(levels[at], want16) << x << "," << y;
+        }
+      }
+    }
+    EXPECT_EQ(s.Close(spec), A_Err_NONE);
+    EXPECT_TRUE(s.Clean());
+  }
 }
 
 }  // namespace

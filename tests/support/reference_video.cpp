@@ -1,5 +1,6 @@
 #include "tests/support/reference_video.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -21,7 +22,6 @@ struct Closer {
   void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
   void operator()(AVFrame* f) const { av_frame_free(&f); }
   void operator()(AVPacket* p) const { av_packet_free(&p); }
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
 template <typename T>
 using Own = std::unique_ptr<T, Closer>;
@@ -55,35 +55,93 @@ bool FullRange(const AVFrame& f) {
          fmt == AV_PIX_FMT_YUVJ411P;
 }
 
-bool Convert(const AVFrame& f, int width, int height, ReferenceColour colour, Own<SwsContext>& sws,
-             std::vector<uint8_t>* out) {
-  sws.reset(sws_getCachedContext(sws.release(), f.width, f.height,
-                                 static_cast<AVPixelFormat>(f.format), width, height,
-                                 AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));
-  if (!sws) return false;
+int MaxDepth(const AVPixFmtDescriptor& desc) {
+  int depth = 0;
+  for (int c = 0; c < desc.nb_components; ++c) depth = std::max(depth, desc.comp[c].depth);
+  return depth;
+}
+
+// A d-bit maximum moved up to 16 bits by a shift, as swscale moves samples
+// it does not convert through a matrix.
+uint32_t Shifted(int depth) {
+  depth = std::min(depth, 16);
+  return ((1u << depth) - 1) << (16 - depth);
+}
+
+// The deep mapping written out on its own. swscale's RGBA64 puts white at a
+// full scale F that depends on the source: 65535 for RGB sources; for YUV
+// colours 255 * 256 at limited range (its 8-bit white scaled by 256) and the
+// shifted d-bit maximum at full range; for YUV alpha the shifted maximum of
+// the alpha's depth. Each channel becomes v * 32768 / F, rounded to nearest,
+// no more than 32768.
+uint16_t HostLevel(uint32_t v, uint32_t full) {
+  return static_cast<uint16_t>(std::min<uint32_t>(32768, (v * 32768 + full / 2) / full));
+}
+
+}  // namespace
+
+ReferenceConverter::~ReferenceConverter() { sws_freeContext(sws_); }
+
+bool ReferenceConverter::Scale(const AVFrame& f, int width, int height, ReferenceColour colour,
+                               int format, int pixel_bytes, std::vector<uint8_t>* out) {
+  sws_ = sws_getCachedContext(sws_, f.width, f.height, static_cast<AVPixelFormat>(f.format), width,
+                              height, static_cast<AVPixelFormat>(format), SWS_POINT, nullptr,
+                              nullptr, nullptr);
+  if (sws_ == nullptr) return false;
   const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
   if (!(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
     const int* coeffs = sws_getCoefficients(Matrix(f, colour));
-    sws_setColorspaceDetails(sws.get(), coeffs, FullRange(f) ? 1 : 0, coeffs, 1, 0, 1 << 16,
-                             1 << 16);
+    sws_setColorspaceDetails(sws_, coeffs, FullRange(f) ? 1 : 0, coeffs, 1, 0, 1 << 16, 1 << 16);
   }
   // Rows padded to 64 bytes as any SIMD writer may want; copied out packed.
-  const int stride = FFALIGN(width * 4, 64);
+  const size_t row = static_cast<size_t>(width) * pixel_bytes;
+  const int stride = FFALIGN(static_cast<int>(row), 64);
   std::vector<uint8_t> padded(static_cast<size_t>(stride) * height + 64);
   uint8_t* planes[4] = {padded.data()};
   int strides[4] = {stride};
-  if (sws_scale(sws.get(), f.data, f.linesize, 0, f.height, planes, strides) != height) {
-    return false;
-  }
-  out->resize(static_cast<size_t>(width) * 4 * height);
+  if (sws_scale(sws_, f.data, f.linesize, 0, f.height, planes, strides) != height) return false;
+  out->resize(row * height);
   for (int y = 0; y < height; ++y) {
-    std::memcpy(out->data() + static_cast<size_t>(y) * width * 4,
-                padded.data() + static_cast<size_t>(y) * stride, static_cast<size_t>(width) * 4);
+    std::memcpy(out->data() + y * row, padded.data() + static_cast<size_t>(y) * stride, row);
   }
   return true;
 }
 
-}  // namespace
+bool ReferenceConverter::Convert(const AVFrame& f, int width, int height, ReferenceColour colour,
+                                 ReferenceDepth depth, std::vector<uint8_t>* out) {
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
+  if (desc == nullptr) return false;
+  if (depth == ReferenceDepth::k8Bit)
+    return Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, out);
+  const size_t count = static_cast<size_t>(width) * height * 4;
+  std::vector<uint16_t> levels(count);
+  std::vector<uint8_t> scaled;
+  if (MaxDepth(*desc) <= 8) {
+    // The 8-bit picture, widened as the host widens: (v * 32768 + 128) / 255.
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, &scaled)) return false;
+    for (size_t i = 0; i < count; ++i)
+      levels[i] = static_cast<uint16_t>((scaled[i] * 32768u + 128) / 255);
+  } else {
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_RGBA64, 8, &scaled)) return false;
+    uint32_t colour_full = 65535;
+    uint32_t alpha_full = 65535;
+    if (!(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
+      colour_full = FullRange(f) ? Shifted(desc->comp[0].depth) : 255 * 256;
+      alpha_full = (desc->flags & AV_PIX_FMT_FLAG_ALPHA)
+                       ? Shifted(desc->comp[desc->nb_components - 1].depth)
+                       : colour_full;
+    }
+    std::vector<uint16_t> rgba(count);
+    std::memcpy(rgba.data(), scaled.data(), count * 2);
+    for (size_t p = 0; p < count; p += 4) {
+      levels[p] = HostLevel(rgba[p + 3], alpha_full);
+      for (size_t c = 0; c < 3; ++c) levels[p + 1 + c] = HostLevel(rgba[p + c], colour_full);
+    }
+  }
+  out->resize(count * 2);
+  std::memcpy(out->data(), levels.data(), count * 2);
+  return true;
+}
 
 int64_t ReferenceVideo::FramePts() const {
   if (rate_num <= 0 || tb_num <= 0) return 0;
@@ -110,7 +168,7 @@ A_Time ReferenceVideo::TimeOf(int i) const {
 }
 
 ReferenceVideo DecodeReference(const std::string& path, int width, int height,
-                               ReferenceColour colour) {
+                               ReferenceColour colour, ReferenceDepth depth) {
   ReferenceVideo ref;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
@@ -153,10 +211,11 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
   ref.origin = OriginIn(OriginOfFile(*fmt), stream->time_base);
   ref.width = width > 0 ? width : dec->width;
   ref.height = height > 0 ? height : dec->height;
+  ref.depth = depth;
 
   Own<AVPacket> packet(av_packet_alloc());
   Own<AVFrame> frame(av_frame_alloc());
-  Own<SwsContext> sws;
+  ReferenceConverter converter;
   auto drain = [&]() -> bool {
     for (;;) {
       const int ret = avcodec_receive_frame(dec.get(), frame.get());
@@ -167,7 +226,7 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
       if (pic.ts == AV_NOPTS_VALUE) {  // no timestamps at all: one frame after another
         pic.ts = ref.pictures.empty() ? ref.start_time : ref.pictures.back().ts + ref.FramePts();
       }
-      if (!Convert(*frame, ref.width, ref.height, colour, sws, &pic.argb)) return false;
+      if (!converter.Convert(*frame, ref.width, ref.height, colour, depth, &pic.argb)) return false;
       ref.pictures.push_back(std::move(pic));
     }
   };
@@ -189,10 +248,18 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
   return ref;
 }
 
-std::vector<uint8_t> OpaqueBlack(int width, int height) {
-  std::vector<uint8_t> black(static_cast<size_t>(width) * height * 4, 0);
-  for (size_t i = 0; i < black.size(); i += 4) black[i] = 255;
-  return black;
+std::vector<uint8_t> OpaqueBlack(int width, int height, ReferenceDepth depth) {
+  const size_t pixels = static_cast<size_t>(width) * height;
+  if (depth == ReferenceDepth::k8Bit) {
+    std::vector<uint8_t> black(pixels * 4, 0);
+    for (size_t i = 0; i < black.size(); i += 4) black[i] = 255;
+    return black;
+  }
+  std::vector<uint16_t> black(pixels * 4, 0);
+  for (size_t i = 0; i < black.size(); i += 4) black[i] = 32768;
+  std::vector<uint8_t> bytes(black.size() * 2);
+  std::memcpy(bytes.data(), black.data(), bytes.size());
+  return bytes;
 }
 
 }  // namespace zarn_test

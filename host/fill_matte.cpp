@@ -30,15 +30,15 @@ PF_Err FillWorld(Op op, const Pixel* color, const PF_Rect* rect, PF_EffectWorld*
     constexpr bool kDeep = sizeof(Pixel) == 8;
     std::string text = FillText(color, rect, world);
     if (auto fault = s.Enter(op)) return s.Log(op, text, fault->err);
+    if (world != nullptr && ((world->world_flags & PF_WorldFlag_DEEP) != 0) != kDeep) {
+      s.Problem(std::string(OpName(op)) + (kDeep ? " of an 8-bit" : " of a deep") +
+                " frame buffer");
+      return s.Log(op, text, A_Err_PARAMETER);
+    }
     if (world == nullptr || world->width < 0 || world->height < 0 ||
         int64_t{world->rowbytes} < int64_t{world->width} * int64_t{sizeof(Pixel)} ||
         (world->data == nullptr && world->width > 0 && world->height > 0)) {
       s.Problem(std::string(OpName(op)) + " of a missing or malformed frame buffer");
-      return s.Log(op, text, A_Err_PARAMETER);
-    }
-    if (((world->world_flags & PF_WorldFlag_DEEP) != 0) != kDeep) {
-      s.Problem(std::string(OpName(op)) + (kDeep ? " of an 8-bit" : " of a deep") +
-                " frame buffer");
       return s.Log(op, text, A_Err_PARAMETER);
     }
     // A null colour is transparent black; a null rectangle the whole world.

@@ -209,6 +209,46 @@ TEST_F(HostTest, FillCoversTheWholeWorldAndNothingElse) {
   EXPECT_EQ(host_.calls().back().text, "null 3,1,99,2 5x3");
 }
 
+// fill16 is fill for deep worlds; each refuses the other kind of world.
+TEST_F(HostTest, Fill16CoversADeepWorldAndEachFillKeepsToItsDepth) {
+  const auto* matte = Acquire<PF_FillMatteSuite2>(kPFFillMatteSuite, kPFFillMatteSuiteVersion);
+  ASSERT_NE(matte, nullptr);
+  World deep(5, 3, 5 * 8 + 8, standin::Depth::k16Bit);
+  const PF_Pixel16 grey{32768, 1000, 2000, 30000};
+  EXPECT_EQ(matte->fill16(nullptr, &grey, nullptr, deep.get()), A_Err_NONE);
+  EXPECT_TRUE(deep.GuardsIntact());
+  std::vector<uint16_t> expected;
+  for (int i = 0; i < 15; ++i) expected.insert(expected.end(), {32768, 1000, 2000, 30000});
+  EXPECT_EQ(deep.Pixels16(), expected);
+
+  World narrow(5, 3);
+  const PF_Pixel black{255, 0, 0, 0};
+  EXPECT_EQ(matte->fill(nullptr, &black, nullptr, deep.get()), A_Err_PARAMETER);
+  EXPECT_EQ(matte->fill16(nullptr, &grey, nullptr, narrow.get()), A_Err_PARAMETER);
+  EXPECT_EQ(deep.Pixels16(), expected);
+  EXPECT_TRUE(narrow.Untouched());
+  EXPECT_TRUE(HasProblem("Fill of a deep frame buffer"));
+  EXPECT_TRUE(HasProblem("Fill16 of an 8-bit frame buffer"));
+}
+
+TEST_F(HostTest, PixelAspectIsRecordedAndAnImpossibleOneRefused) {
+  AEIO_InSpecH spec = host_.NewInSpec();
+  const A_Ratio anamorphic{32, 27};
+  EXPECT_EQ(io_->AEGP_SetInSpecHSF(spec, &anamorphic), A_Err_NONE);
+  const standin::Told& told = host_.TellsFor(spec);
+  ASSERT_TRUE(told.pixel_aspect.has_value());
+  EXPECT_EQ(told.pixel_aspect->num, 32);
+  EXPECT_EQ(told.pixel_aspect->den, 27u);
+  EXPECT_TRUE(host_.problems().empty());
+  const A_Ratio no_width{0, 1};
+  const A_Ratio no_height{1, 0};
+  EXPECT_EQ(io_->AEGP_SetInSpecHSF(spec, &no_width), A_Err_PARAMETER);
+  EXPECT_EQ(io_->AEGP_SetInSpecHSF(spec, &no_height), A_Err_PARAMETER);
+  EXPECT_EQ(io_->AEGP_SetInSpecHSF(spec, nullptr), A_Err_PARAMETER);
+  EXPECT_EQ(host_.problems().size(), 3u);
+  EXPECT_EQ(told.pixel_aspect->num, 32);  // unchanged
+}
+
 TEST_F(HostTest, NthCallFailsOnceWithNoEffect) {
   AEGP_MemHandle h = New("h", 4);
   host_.FailNthCall(Op::LockMemHandle, 2, 77);
@@ -371,6 +411,41 @@ TEST(HostModule, RegistersTheBuiltModuleCleanly) {
   EXPECT_EQ(reg.registered_id, 0x5A41);
   EXPECT_EQ(session.host.CallDeathHook(), A_Err_NONE);
   EXPECT_TRUE(session.Clean());
+}
+
+// A module may write a deep world only once it registered it can draw one.
+TEST(HostModule, DeepWorldsAreForModulesThatCanDrawThem) {
+  for (const bool can_draw_deep : {false, true}) {
+    SCOPED_TRACE(can_draw_deep ? "registered deep" : "not registered deep");
+    Host host;
+    const void* table = nullptr;
+    ASSERT_EQ(
+        host.BasicSuite()->AcquireSuite(kAEGPRegisterSuite, kAEGPRegisterSuiteVersion, &table),
+        kSPNoError);
+    AEIO_ModuleInfo info{};
+    info.flags = AEIO_MFlag_INPUT | AEIO_MFlag_FILE | AEIO_MFlag_VIDEO |
+                 (can_draw_deep ? A_u_long{AEIO_MFlag_CAN_DRAW_DEEP} : 0);
+    AEIO_FunctionBlock4 block{};
+    block.AEIO_DrawSparseFrame = [](AEIO_BasicData*, AEIO_InSpecH, const AEIO_DrawSparseFramePB*,
+                                    PF_EffectWorld* world, AEIO_DrawingFlags*) -> A_Err {
+      reinterpret_cast<uint8_t*>(world->data)[0] ^= 0xFF;  // one pixel drawn
+      return A_Err_NONE;
+    };
+    const auto* suite = static_cast<const AEGP_RegisterSuite5*>(table);
+    ASSERT_EQ(suite->AEGP_RegisterIO(7, nullptr, &info, &block), A_Err_NONE);
+    host.BasicSuite()->ReleaseSuite(kAEGPRegisterSuite, kAEGPRegisterSuiteVersion);
+    AEIO_InSpecH spec = host.NewInSpec();
+
+    World narrow(4, 2);
+    EXPECT_EQ(host.DrawFrame(spec, A_Time{0, 1}, narrow), A_Err_NONE);
+    EXPECT_TRUE(host.problems().empty());
+    World deep(4, 2, 0, standin::Depth::k16Bit);
+    EXPECT_EQ(host.DrawFrame(spec, A_Time{0, 1}, deep), A_Err_NONE);
+    ASSERT_EQ(host.problems().size(), can_draw_deep ? 0u : 1u);
+    if (!can_draw_deep) {
+      EXPECT_NE(host.problems()[0].find("deep world"), std::string::npos);
+    }
+  }
 }
 
 TEST(HostModule, MissingCallbackIsAProblemNotACrash) {

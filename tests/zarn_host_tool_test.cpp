@@ -102,6 +102,7 @@ TEST_F(ZarnHostTool, InfoPrintsWhatTheHostWasTold) {
       "\"fps\":{\"fixed\":" + std::to_string(*told.native_fps),
       "\"alpha_label\":\"01 01 01 00 00 00 00 00 00 00\"",
       "\"interlace_label\":\"4C 45 49 46 01 00 00 00 00 00 01 00 00 00 00 00 00 00\"",
+      "\"pixel_aspect\":{\"num\":1,\"den\":1}",
       "\"encoding\":3,\"sample_size\":4,\"channels\":2",
       "\"info\":[\"\",\"Zarn_Importer\",\"Imported by Zarn_Importer(ver1.0.7.Varnetholm)\"]",
   };
@@ -137,6 +138,38 @@ TEST_F(ZarnHostTool, FrameArgbBytesAreTheModulesDelivery) {
     std::snprintf(name, sizeof name, "frame-%04d.argb", i);
     EXPECT_EQ(ReadFile(out / name), std::string(pixels.begin(), pixels.end())) << name;
   }
+}
+
+TEST_F(ZarnHostTool, InfoShowsAnamorphicPixels) {
+  const ToolRun run = Run("info '" + MediaPath("mpeg2_interlaced.mkv") + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("\"pixel_aspect\":{\"num\":32,\"den\":27}"), std::string::npos) << run.out;
+}
+
+// Deep frames: 8 bytes a pixel, each channel little-endian; PNG at 16 bits.
+TEST_F(ZarnHostTool, FrameDepth16WritesDeepPictures) {
+  const std::string clip = MediaPath("prores_4444.mkv");
+  const fs::path argb = dir_ / "deep.argb";
+  const fs::path png = dir_ / "deep.png";
+  ASSERT_EQ(Run("frame '" + clip + "' --at 3/25 --depth 16 --size 96x64 --format argb --out '" +
+                argb.string() + "'")
+                .status,
+            0);
+  const ToolRun run = Run("frame '" + clip + "' --at 3/25 --depth 16 --out '" + png.string() + "'");
+  ASSERT_EQ(run.status, 0) << run.err;
+
+  Direct direct(clip);
+  standin::World world(96, 64, 0, standin::Depth::k16Bit);
+  ASSERT_EQ(direct.host.DrawFrame(direct.spec, A_Time{3, 25}, world), A_Err_NONE);
+  std::string expected;
+  for (const uint16_t v : world.Pixels16()) expected += {char(v & 0xFF), char(v >> 8)};
+  EXPECT_TRUE(ReadFile(argb) == expected);
+  // The PNG header's IHDR: bit depth 16, colour type 6 (RGBA).
+  const std::string bytes = ReadFile(png);
+  ASSERT_GT(bytes.size(), 26u);
+  EXPECT_EQ(bytes.substr(12, 4), "IHDR");
+  EXPECT_EQ(bytes[24], 16);
+  EXPECT_EQ(bytes[25], 6);
 }
 
 TEST_F(ZarnHostTool, FramePngIsWritten) {
@@ -178,6 +211,8 @@ TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
       {"info '" + MediaPath("not_media.mkv") + "'", 1, "plug-in error 2"},
       {"frame '" + MediaPath("h264_aac.mkv") + "' --at 1/0 --out x.png", 2, "bad time"},
       {"frame '" + MediaPath("h264_aac.mkv") + "' --out x.png", 2, "missing --at"},
+      {"frame '" + MediaPath("h264_aac.mkv") + "' --at 0/1 --depth 12 --out x.png", 2,
+       "--depth must be 8 or 16"},
       {"sound '" + MediaPath("h264_aac.mkv") + "' --start 0/1 --samples many --out x", 2,
        "bad --samples"},
       {"play", 2, "missing FILE"},

@@ -34,11 +34,12 @@ test-asan: deps $(ASAN_BUILD)/CMakeCache.txt
 	cd $(ASAN_BUILD) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
-# Benchmark clips (1080p H.264 and HEVC, 60 s of 5.1 sound), then the module
+# Benchmark clips (1080p H.264, HEVC and 10-bit HEVC, 60 s of 5.1 sound), then the module
 # beside plain FFmpeg loops doing the same work in the same run.
 bench: build
 	cmake --build $(BUILD) --target bench_media
 	$(BUILD)/bench/zarn-bench video
+	$(BUILD)/bench/zarn-bench deep
 	$(BUILD)/bench/audio/zarn-audio-bench
 
 demo: build

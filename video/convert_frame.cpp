@@ -23,13 +23,17 @@ bool ConvertTo8BitWorld(VideoReader& video, const AVFrame& picture, PF_EffectWor
   const bool direct = width % kDirectWidthMultiple == 0 && world.rowbytes % 16 == 0 &&
                       reinterpret_cast<uintptr_t>(host) % 16 == 0;
   if (direct) {
-    return ScalePicture(video, picture, width, height, AV_PIX_FMT_ARGB, host, world.rowbytes);
+    uint8_t* const planes[4] = {host, nullptr, nullptr, nullptr};
+    const int strides[4] = {world.rowbytes, 0, 0, 0};
+    return ScalePicture(video, picture, width, height, AV_PIX_FMT_ARGB, planes, strides);
   }
 
   int stride = 0;
   uint8_t* scratch = ScratchRows(video, int64_t{width} * 4, height, &stride);
-  if (scratch == nullptr ||
-      !ScalePicture(video, picture, width, height, AV_PIX_FMT_ARGB, scratch, stride)) {
+  if (scratch == nullptr) return false;
+  uint8_t* const planes[4] = {scratch, nullptr, nullptr, nullptr};
+  const int strides[4] = {stride, 0, 0, 0};
+  if (!ScalePicture(video, picture, width, height, AV_PIX_FMT_ARGB, planes, strides)) {
     return false;
   }
   const size_t row_bytes = static_cast<size_t>(width) * 4;

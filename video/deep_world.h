@@ -7,7 +7,8 @@
 
 // For ConvertFrameToWorld, which has checked the picture and the world's
 // size: the picture goes through the padded scratch (8-bit ARGB for 8-bit
-// sources, RGBA64 for deeper ones), and each row is written to the world
-// as width * 8 bytes. False, having written nothing, when the world's rows
-// are not 16-bit aligned or the conversion fails.
+// sources, 16-bit planes for deeper YUV, RGBA64 for deeper RGB), and each
+// row is written to the world as width * 8 bytes. False, having written
+// nothing, when the world's rows are not 16-bit aligned or the conversion
+// fails.
 bool ConvertToDeepWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world);

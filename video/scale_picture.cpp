@@ -33,15 +33,13 @@ void ApplyColour(SwsContext* scaler, const AVFrame& picture) {
 }  // namespace
 
 bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
-                  AVPixelFormat format, uint8_t* dst, int stride) {
+                  AVPixelFormat format, uint8_t* const planes[4], const int strides[4]) {
   // sws_getCachedContext frees the context it is given when it makes another.
   video.scaler.reset(sws_getCachedContext(video.scaler.release(), picture.width, picture.height,
                                           static_cast<AVPixelFormat>(picture.format), width, height,
                                           format, SWS_POINT, nullptr, nullptr, nullptr));
   if (!video.scaler) return false;
   ApplyColour(video.scaler.get(), picture);
-  uint8_t* planes[4] = {dst, nullptr, nullptr, nullptr};
-  int strides[4] = {stride, 0, 0, 0};
   return sws_scale(video.scaler.get(), picture.data, picture.linesize, 0, picture.height, planes,
                    strides) == height;
 }

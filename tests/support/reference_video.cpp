@@ -68,14 +68,21 @@ uint32_t Shifted(int depth) {
   return ((1u << depth) - 1) << (16 - depth);
 }
 
-// The deep mapping written out on its own. swscale's RGBA64 puts white at a
-// full scale F that depends on the source: 65535 for RGB sources; for YUV
-// colours 255 * 256 at limited range (its 8-bit white scaled by 256) and the
-// shifted d-bit maximum at full range; for YUV alpha the shifted maximum of
-// the alpha's depth. Each channel becomes v * 32768 / F, rounded to nearest,
-// no more than 32768.
+// The deep mapping written out on its own. swscale gives YUV pictures as
+// 16-bit G, B, R (A) planes and RGB ones as RGBA64, and puts white at a full
+// scale F that depends on the source: 65535 for RGB sources; for YUV colours
+// 255 * 256 at limited range (its 8-bit white scaled by 256) and the shifted
+// d-bit maximum at full range; for YUV alpha the shifted maximum of the
+// alpha's depth. Each channel becomes v * 32768 / F, rounded to nearest, no
+// more than 32768.
 uint16_t HostLevel(uint32_t v, uint32_t full) {
   return static_cast<uint16_t>(std::min<uint32_t>(32768, (v * 32768 + full / 2) / full));
+}
+
+uint16_t At(const std::vector<uint8_t>& plane, size_t i) {
+  uint16_t v;
+  std::memcpy(&v, plane.data() + i * 2, 2);
+  return v;
 }
 
 }  // namespace
@@ -83,7 +90,8 @@ uint16_t HostLevel(uint32_t v, uint32_t full) {
 ReferenceConverter::~ReferenceConverter() { sws_freeContext(sws_); }
 
 bool ReferenceConverter::Scale(const AVFrame& f, int width, int height, ReferenceColour colour,
-                               int format, int pixel_bytes, std::vector<uint8_t>* out) {
+                               int format, int pixel_bytes,
+                               std::vector<std::vector<uint8_t>>* out) {
   sws_ = sws_getCachedContext(sws_, f.width, f.height, static_cast<AVPixelFormat>(f.format), width,
                               height, static_cast<AVPixelFormat>(format), SWS_POINT, nullptr,
                               nullptr, nullptr);
@@ -93,16 +101,26 @@ bool ReferenceConverter::Scale(const AVFrame& f, int width, int height, Referenc
     const int* coeffs = sws_getCoefficients(Matrix(f, colour));
     sws_setColorspaceDetails(sws_, coeffs, FullRange(f) ? 1 : 0, coeffs, 1, 0, 1 << 16, 1 << 16);
   }
-  // Rows padded to 64 bytes as any SIMD writer may want; copied out packed.
+  // Each plane in a buffer of its own, rows padded to 64 bytes as any SIMD
+  // writer may want; copied out packed.
+  const int count = av_pix_fmt_count_planes(static_cast<AVPixelFormat>(format));
   const size_t row = static_cast<size_t>(width) * pixel_bytes;
   const int stride = FFALIGN(static_cast<int>(row), 64);
-  std::vector<uint8_t> padded(static_cast<size_t>(stride) * height + 64);
-  uint8_t* planes[4] = {padded.data()};
-  int strides[4] = {stride};
+  std::vector<std::vector<uint8_t>> padded(static_cast<size_t>(count));
+  uint8_t* planes[4] = {};
+  int strides[4] = {};
+  for (int p = 0; p < count; ++p) {
+    padded[p].resize(static_cast<size_t>(stride) * height + 64);
+    planes[p] = padded[p].data();
+    strides[p] = stride;
+  }
   if (sws_scale(sws_, f.data, f.linesize, 0, f.height, planes, strides) != height) return false;
-  out->resize(row * height);
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(out->data() + y * row, padded.data() + static_cast<size_t>(y) * stride, row);
+  out->assign(static_cast<size_t>(count), std::vector<uint8_t>(row * height));
+  for (int p = 0; p < count; ++p) {
+    for (int y = 0; y < height; ++y) {
+      std::memcpy((*out)[p].data() + y * row, padded[p].data() + static_cast<size_t>(y) * stride,
+                  row);
+    }
   }
   return true;
 }
@@ -111,35 +129,44 @@ bool ReferenceConverter::Convert(const AVFrame& f, int width, int height, Refere
                                  ReferenceDepth depth, std::vector<uint8_t>* out) {
   const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
   if (desc == nullptr) return false;
-  if (depth == ReferenceDepth::k8Bit)
-    return Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, out);
-  const size_t count = static_cast<size_t>(width) * height * 4;
-  std::vector<uint16_t> levels(count);
-  std::vector<uint8_t> scaled;
+  std::vector<std::vector<uint8_t>> planes;
+  if (depth == ReferenceDepth::k8Bit) {
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, &planes)) return false;
+    *out = std::move(planes[0]);
+    return true;
+  }
+  const size_t pixels = static_cast<size_t>(width) * height;
+  std::vector<uint16_t> levels(pixels * 4);
+  const bool alpha = (desc->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
   if (MaxDepth(*desc) <= 8) {
     // The 8-bit picture, widened as the host widens: (v * 32768 + 128) / 255.
-    if (!Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, &scaled)) return false;
-    for (size_t i = 0; i < count; ++i)
-      levels[i] = static_cast<uint16_t>((scaled[i] * 32768u + 128) / 255);
-  } else {
-    if (!Scale(f, width, height, colour, AV_PIX_FMT_RGBA64, 8, &scaled)) return false;
-    uint32_t colour_full = 65535;
-    uint32_t alpha_full = 65535;
-    if (!(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
-      colour_full = FullRange(f) ? Shifted(desc->comp[0].depth) : 255 * 256;
-      alpha_full = (desc->flags & AV_PIX_FMT_FLAG_ALPHA)
-                       ? Shifted(desc->comp[desc->nb_components - 1].depth)
-                       : colour_full;
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, &planes)) return false;
+    for (size_t i = 0; i < levels.size(); ++i) {
+      levels[i] = static_cast<uint16_t>((planes[0][i] * 32768u + 128) / 255);
     }
-    std::vector<uint16_t> rgba(count);
-    std::memcpy(rgba.data(), scaled.data(), count * 2);
-    for (size_t p = 0; p < count; p += 4) {
-      levels[p] = HostLevel(rgba[p + 3], alpha_full);
-      for (size_t c = 0; c < 3; ++c) levels[p + 1 + c] = HostLevel(rgba[p + c], colour_full);
+  } else if (desc->flags & AV_PIX_FMT_FLAG_RGB) {
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_RGBA64, 8, &planes)) return false;
+    for (size_t i = 0; i < pixels; ++i) {
+      levels[i * 4] = HostLevel(At(planes[0], i * 4 + 3), 65535);
+      for (size_t c = 0; c < 3; ++c)
+        levels[i * 4 + 1 + c] = HostLevel(At(planes[0], i * 4 + c), 65535);
+    }
+  } else {
+    if (!Scale(f, width, height, colour, alpha ? AV_PIX_FMT_GBRAP16 : AV_PIX_FMT_GBRP16, 2,
+               &planes)) {
+      return false;
+    }
+    const uint32_t colour_full = FullRange(f) ? Shifted(desc->comp[0].depth) : 255 * 256;
+    const uint32_t alpha_full = alpha ? Shifted(desc->comp[desc->nb_components - 1].depth) : 0;
+    for (size_t i = 0; i < pixels; ++i) {
+      levels[i * 4] = alpha ? HostLevel(At(planes[3], i), alpha_full) : 32768;
+      levels[i * 4 + 1] = HostLevel(At(planes[2], i), colour_full);  // planes G, B, R
+      levels[i * 4 + 2] = HostLevel(At(planes[0], i), colour_full);
+      levels[i * 4 + 3] = HostLevel(At(planes[1], i), colour_full);
     }
   }
-  out->resize(count * 2);
-  std::memcpy(out->data(), levels.data(), count * 2);
+  out->resize(levels.size() * 2);
+  std::memcpy(out->data(), levels.data(), out->size());
   return true;
 }
 

@@ -65,8 +65,9 @@ class ReferenceConverter {
                ReferenceDepth depth, std::vector<uint8_t>* out);
 
  private:
+  // The picture in `format`, one packed buffer per plane.
   bool Scale(const AVFrame& picture, int width, int height, ReferenceColour colour, int format,
-             int pixel_bytes, std::vector<uint8_t>* out);
+             int pixel_bytes, std::vector<std::vector<uint8_t>>* planes);
   SwsContext* sws_ = nullptr;
 };
 

@@ -261,9 +261,6 @@ struct DeepCase {
   const char* clip;
   int width, height;  // 0: the picture's own
 };
-void PrintTo(const DeepCase& c, std::ostream* os) {
-  *os << c.clip << " " << c.width << "x" << c.height;
-}
 const DeepCase kDeepCases[] = {
     {"hevc_10bit.mkv", 0, 0},      {"hevc_10bit.mkv", 643, 481}, {"prores_4444.mkv", 0, 0},
     {"prores_4444.mkv", 161, 119}, {"ffv1_rgba.mkv", 0, 0},      {"png.mkv", 100, 75},
@@ -286,8 +283,8 @@ TEST_P(DeepFrames, SixteenBitPicturesAsTheReferenceConvertsThem) {
   ASSERT_EQ(err, A_Err_NONE);
   standin::World world(ref.width, ref.height, 0, standin::Depth::k16Bit);
   const int last = static_cast<int>(ref.pictures.size()) - 1;
-  const A_Time end = ref.TimeOf(last);
-  const A_Time past{static_cast<A_long>(end.value + 2 * ref.FramePts() * ref.tb_num), end.scale};
+  const A_Time past{static_cast<A_long>(ref.TimeOf(last).value + 2 * ref.FramePts() * ref.tb_num),
+                    ref.TimeOf(last).scale};
   for (const A_Time t : {ref.TimeOf(0), ref.TimeOf(1), ref.TimeOf(last), ref.TimeOf(2), past}) {
     ASSERT_TRUE(Delivers(s, spec, ref, t, world));
   }
@@ -302,78 +299,67 @@ INSTANTIATE_TEST_SUITE_P(Clips, DeepFrames, ::testing::ValuesIn(kDeepCases), [](
   return ClipName({{c.clip}, 0}) + "_" + std::to_string(c.width) + "x" + std::to_string(c.height);
 });
 
-// The 10-bit gradient (luma 64..940 across, grey) keeps its levels in a deep
-// world: at least 3 times the 8-bit delivery's per channel, from black at 0
-// to white at the host's 32768.
-TEST(DeepLevels, TenBitGradientKeepsItsLevels) {
+// One picture of a clip in an 8-bit and in a deep world of its own size.
+struct BothDepths {
+  int width = 0, height = 0;
+  std::vector<uint8_t> narrow;
+  std::vector<uint16_t> deep;
+};
+BothDepths DrawBothDepths(const char* clip, A_Time t) {
   PluginSession s;
-  ASSERT_TRUE(s.ready()) << s.error;
-  A_Err err = 0;
-  AEIO_InSpecH spec = s.Import("gradient_10bit.mkv", &err);
-  ASSERT_EQ(err, A_Err_NONE);
-  standin::World narrow(1024, 32);
-  standin::World deep(1024, 32, 0, standin::Depth::k16Bit);
-  ASSERT_EQ(s.host.DrawFrame(spec, A_Time{0, 25}, narrow), A_Err_NONE);
-  ASSERT_EQ(s.host.DrawFrame(spec, A_Time{0, 25}, deep), A_Err_NONE);
-  const std::vector<uint8_t> bytes = narrow.Pixels();
-  const std::vector<uint16_t> levels = deep.Pixels16();
-  for (size_t c = 1; c < 4; ++c) {
-    std::set<int> eight, sixteen;
-    for (size_t i = c; i < bytes.size(); i += 4) eight.insert(bytes[i]);
-    for (size_t i = c; i < levels.size(); i += 4) sixteen.insert(levels[i]);
-    EXPECT_GE(sixteen.size(), 3 * eight.size()) << "channel " << c;
-    EXPECT_EQ(*sixteen.begin(), 0) << "channel " << c;
-    EXPECT_EQ(*sixteen.rbegin(), 32768) << "channel " << c;
+  A_Err err = -1;
+  AEIO_InSpecH spec = s.Import(clip, &err);
+  const standin::Told& told = s.host.TellsFor(spec);
+  BothDepths both;
+  if (err != A_Err_NONE || !told.dimensions) return both;
+  standin::World narrow(told.dimensions->first, told.dimensions->second);
+  standin::World deep(narrow.width(), narrow.height(), 0, standin::Depth::k16Bit);
+  if (s.host.DrawFrame(spec, t, narrow) == A_Err_NONE &&
+      s.host.DrawFrame(spec, t, deep) == A_Err_NONE) {
+    both = BothDepths{narrow.width(), narrow.height(), narrow.Pixels(), deep.Pixels16()};
   }
-  for (size_t i = 0; i < levels.size(); i += 4) ASSERT_EQ(levels[i], 32768) << "opaque";
   EXPECT_EQ(s.Close(spec), A_Err_NONE);
   EXPECT_TRUE(s.Clean());
+  return both;
 }
 
-// Straight alpha as the clips hold it, in 8-bit and deep worlds.
-// tests/media/make_media.sh draws alpha v = floor(X * 255 / (W - 1)) in every
-// row. FFV1 and PNG keep those 8 bits: a deep world gets the host's widening,
-// (v * 32768 + 128) / 255. ProRes 4444 holds it at 12 bits: the ramp moved to
-// 10 bits by a shift (4v), coded as 16-bit alpha (the 10 bits repeated) and
-// decoded to 12 bits, which makes a = 16v + v / 64. An 8-bit world gets that
-// rounded back to v; a deep one a * 32768 / 4095, rounded.
+// The 10-bit gradient (grey, luma 64..940 across) keeps its levels in a deep
+// world: at least 3 times the 8-bit delivery's per channel, from black at 0
+// to white at the host's 32768, opaque.
+TEST(DeepLevels, TenBitGradientKeepsItsLevels) {
+  const BothDepths both = DrawBothDepths("gradient_10bit.mkv", A_Time{0, 25});
+  ASSERT_FALSE(both.deep.empty());
+  for (size_t c = 0; c < 4; ++c) {
+    std::set<int> eight, sixteen;
+    for (size_t i = c; i < both.narrow.size(); i += 4) eight.insert(both.narrow[i]);
+    for (size_t i = c; i < both.deep.size(); i += 4) sixteen.insert(both.deep[i]);
+    EXPECT_EQ(*sixteen.rbegin(), 32768) << "channel " << c;
+    if (c == 0) continue;  // alpha: opaque only
+    EXPECT_GE(sixteen.size(), 3 * eight.size()) << "channel " << c;
+    EXPECT_EQ(*sixteen.begin(), 0) << "channel " << c;
+  }
+}
+
+// Straight alpha as the clips hold it. tests/media/make_media.sh draws alpha
+// v = floor(X * 255 / (W - 1)) in every row. FFV1 and PNG keep those 8 bits:
+// a deep world gets the host's widening, (v * 32768 + 128) / 255. ProRes 4444
+// holds it at 12 bits: the ramp moved to 10 bits by a shift (4v), coded as
+// 16-bit alpha (the 10 bits repeated) and decoded to 12 bits, which makes
+// a = 16v + v / 64. An 8-bit world gets that rounded back to v; a deep one
+// a * 32768 / 4095, rounded.
 TEST(DeepLevels, AlphaRampsExactlyAsTheClipsHoldThem) {
-  struct AlphaCase {
-    const char* clip;
-    bool twelve_bits;
-  } const cases[] = {{"prores_4444.mkv", true}, {"ffv1_rgba.mkv", false}, {"png.mkv", false}};
-  for (const AlphaCase& c : cases) {
-    SCOPED_TRACE(c.clip);
-    PluginSession s;
-    ASSERT_TRUE(s.ready()) << s.error;
-    A_Err err = 0;
-    AEIO_InSpecH spec = s.Import(c.clip, &err);
-    ASSERT_EQ(err, A_Err_NONE);
-    const standin::Told& told = s.host.TellsFor(spec);
-    ASSERT_TRUE(told.dimensions);
-    const int width = told.dimensions->first;
-    const int height = told.dimensions->second;
-    standin::World narrow(width, height);
-    standin::World deep(width, height, 0, standin::Depth::k16Bit);
-    for (const A_Time t : {A_Time{0, 25}, A_Time{13, 25}}) {
-      ASSERT_EQ(s.host.DrawFrame(spec, t, narrow), A_Err_NONE);
-      ASSERT_EQ(s.host.DrawFrame(spec, t, deep), A_Err_NONE);
-      const std::vector<uint8_t> bytes = narrow.Pixels();
-      const std::vector<uint16_t> levels = deep.Pixels16();
-      for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-          const uint32_t v = static_cast<uint32_t>(x) * 255 / (width - 1);
-          const uint32_t a12 = 16 * v + v / 64;
-          const uint32_t want16 =
-              c.twelve_bits ? (a12 * 32768 + 4095 / 2) / 4095 : (v * 32768 + 128) / 255;
-          const size_t at = (static_cast<size_t>(y) * width + x) * 4;
-          ASSERT_EQ(bytes[at], v) << x << "," << y;
-          ASSERT_EQ(levels[at], want16) << x << "," << y;
-        }
-      }
+  for (const char* clip : {"prores_4444.mkv", "ffv1_rgba.mkv", "png.mkv"}) {
+    SCOPED_TRACE(clip);
+    const bool twelve_bits = std::string(clip) == "prores_4444.mkv";
+    const BothDepths both = DrawBothDepths(clip, A_Time{13, 25});
+    ASSERT_FALSE(both.deep.empty());
+    for (size_t i = 0; i < both.deep.size(); i += 4) {
+      const uint32_t v = static_cast<uint32_t>((i / 4) % both.width) * 255 / (both.width - 1);
+      const uint32_t a = 16 * v + v / 64;
+      ASSERT_EQ(both.narrow[i], v) << "pixel " << i / 4;
+      ASSERT_EQ(both.deep[i], twelve_bits ? (a * 32768 + 4095 / 2) / 4095 : (v * 32768 + 128) / 255)
+          << "pixel " << i / 4;
     }
-    EXPECT_EQ(s.Close(spec), A_Err_NONE);
-    EXPECT_TRUE(s.Clean());
   }
 }
 

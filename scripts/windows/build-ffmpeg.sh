@@ -63,11 +63,14 @@ cmake --build "$work/gtest" -j"$jobs" >> "$work/gtest.log" 2>&1 &&
 DESTDIR="$stage" cmake --install "$work/gtest" >> "$work/gtest.log" 2>&1 || {
   tail -30 "$work/gtest.log" >&2; log "GoogleTest build failed"; exit 1; }
 
-# dav1d's library and license join FFmpeg's, so the folder is complete on
-# its own. Relocatable pkg-config files: the cache folder may be moved or
-# renamed (the dav1d path FFmpeg recorded now points into this folder too).
-cp "$dav1d/lib/libdav1d.a" "$stage$prefix/lib/"
+# dav1d's and zlib's static libraries and licenses join FFmpeg's, so the
+# folder is complete on its own. zlib must be found here: in the toolchain's
+# folder CMake's library search prefers the import library of zlib1.dll.
+# Relocatable pkg-config files: the cache folder may be moved or renamed (the
+# dav1d path FFmpeg recorded now points into this folder too).
+cp "$dav1d/lib/libdav1d.a" /usr/x86_64-w64-mingw32/lib/libz.a "$stage$prefix/lib/"
 install -D -m 644 "$dav1d/share/doc/dav1d/COPYING" "$stage$prefix/share/doc/dav1d/COPYING"
+install -D -m 644 /usr/share/doc/libz-mingw-w64-dev/copyright "$stage$prefix/share/doc/zlib/copyright"
 sed -i -e "s|$prefix|\${pcfiledir}/../..|g" -e "s|$dav1d|\${pcfiledir}/../..|g" \
   "$stage$prefix"/lib/pkgconfig/*.pc
 

@@ -14,6 +14,11 @@
 # the other 5.1 channels sweep from their own start frequencies. Nothing
 # starts silent.
 #
+# After making a clip, ffprobe must read back its picture's codec, pixel
+# format, field order and sample aspect ratio (1:1 unless said; progressive
+# unless said) and its sound's codec, sample format, rate and channels, else
+# the run fails; so does a missing encoder.
+#
 # Clips (320x240 unless said) and what they are for:
 #   h264_aac.mkv      H.264 (3 B-frames, keyint 24) 25 fps 3 s, AAC stereo 48 kHz:
 #                     the everyday clip
@@ -67,10 +72,7 @@
 #                       together with the picture          (both 0; M = 1 s)
 #                     The file's own start is 0 in every case.
 #
-# The files people bring (25 fps, 1 s, frame code drawn, unless said). After
-# each clip ffprobe must read back the codec, pixel format, field order and
-# sample aspect ratio written here (or the sound's codec, sample format, rate
-# and channels), else the run fails; so does a missing encoder.
+# The files people bring (25 fps, 1 s, frame code drawn, unless said):
 #   av1.mkv           AV1 (libaom-av1 realtime, cpu-used 8, keyint 12) yuv420p 320x240
 #   av1_10bit.mkv     the same, yuv420p10le
 #   hevc_10bit.mkv    HEVC (libx265 ultrafast, keyint 12, 3 B-frames) yuv420p10le 320x240
@@ -94,8 +96,9 @@
 #   ALPHA_RAMP: the code-marked testsrc2 picture as rgba, then
 #     geq=r='r(X,Y)':g='g(X,Y)':b='b(X,Y)':a='floor(X*255/(W-1))'
 #     so alpha is floor(X*255/(W-1)) in every row (0 at the left edge, 255 at the
-#     right), colours untouched (straight alpha); ProRes widens it to 10 bits
-#     (v*4 + v/64) before coding and its decoder gives it at 12 bits (v*16).
+#     right), colours untouched (straight alpha). ProRes 4444 codes it from
+#     yuva444p10le and its decoder gives alpha v as v*16 + v/64 at 12 bits
+#     (4083 for 255), the same in every frame.
 # Sound only, 2 s, the sweeps above (stereo L R; 5.1 L R C LFE BL BR; 7.1 adds
 # SL rising from 800 Hz and SR falling from 1200 Hz):
 #   dts_51.mkv        DTS (dca, experimental) 5.1 48 kHz
@@ -206,6 +209,8 @@ x264() {  # x264 with fixed B-frames and key interval, no scene cuts: KEYINT
 clip_h264_aac_mkv() {
   ff -f lavfi -i "$(video 320x240 25 3)" -f lavfi -i "$(sound stereo 48000 3)" \
     -vf "$code" $(x264 24) -c:a aac -b:a 128k "${exact[@]}" "$tmp/h264_aac.mkv"
+  expect_video "$tmp/h264_aac.mkv" h264 yuv420p progressive 1:1
+  expect_sound "$tmp/h264_aac.mkv" aac fltp 48000 2
   local size
   size=$(stat -c %s "$tmp/h264_aac.mkv")
   head -c $((size * 40 / 100)) "$tmp/h264_aac.mkv" >"$tmp/truncated.mkv"
@@ -221,27 +226,37 @@ clip_h264_aac_mkv() {
 clip_h264_mp3_flv() {
   ff -f lavfi -i "$(video 320x240 30000/1001 3)" -f lavfi -i "$(sound stereo 44100 3)" \
     -vf "$code" $(x264 30) -c:a libmp3lame -b:a 128k "${exact[@]}" "$tmp/h264_mp3.flv"
+  expect_video "$tmp/h264_mp3.flv" h264 yuv420p progressive 1:1
+  expect_sound "$tmp/h264_mp3.flv" mp3 fltp 44100 2
 }
 clip_h264_aac_flv() {
   ff -f lavfi -i "$(video 320x240 25 3)" -f lavfi -i "$(sound stereo 44100 3)" \
     -vf "$code" $(x264 25) -c:a aac -b:a 128k "${exact[@]}" "$tmp/h264_aac.flv"
+  expect_video "$tmp/h264_aac.flv" h264 yuv420p progressive 1:1
+  expect_sound "$tmp/h264_aac.flv" aac fltp 44100 2
 }
 clip_hevc_mkv() {
   ff -f lavfi -i "$(video 320x240 24000/1001 2)" -vf "$code" -c:v libx265 -preset ultrafast \
     -x265-params log-level=error:keyint=24:min-keyint=24:scenecut=0:bframes=3:b-adapt=0:pools=1:frame-threads=1 \
     -pix_fmt yuv420p "${exact[@]}" "$tmp/hevc.mkv"
+  expect_video "$tmp/hevc.mkv" hevc yuv420p progressive 1:1
 }
 clip_vp9_opus_mkv() {
   ff -f lavfi -i "$(video 320x240 25 2)" -f lavfi -i "$(sound stereo 48000 2)" -vf "$code" \
     -c:v libvpx-vp9 -deadline realtime -cpu-used 8 -b:v 400k -g 25 -keyint_min 25 -pix_fmt yuv420p \
     -c:a libopus -b:a 96k "${exact[@]}" "$tmp/vp9_opus.mkv"
+  expect_video "$tmp/vp9_opus.mkv" vp9 yuv420p progressive 1:1
+  expect_sound "$tmp/vp9_opus.mkv" opus fltp 48000 2
 }
 clip_mpeg4_mkv() {
   ff -f lavfi -i "$(video 320x240 25 2)" -f lavfi -i "$(sound stereo 48000 2)" -vf "$code" \
     -c:v mpeg4 -q:v 3 -bf 2 -g 12 -pix_fmt yuv420p -c:a ac3 -b:a 192k "${exact[@]}" "$tmp/mpeg4.mkv"
+  expect_video "$tmp/mpeg4.mkv" mpeg4 yuv420p progressive 1:1
+  expect_sound "$tmp/mpeg4.mkv" ac3 fltp 48000 2
 }
 clip_silent_mkv() {
   ff -f lavfi -i "$(video 320x240 25 2)" -vf "$code" $(x264 24) "${exact[@]}" "$tmp/silent.mkv"
+  expect_video "$tmp/silent.mkv" h264 yuv420p progressive 1:1
 }
 clip_two_streams_mkv() {
   ff -f lavfi -i "$(sound stereo 48000 2)" -f lavfi -i "$(video 320x240 25 2)" \
@@ -251,6 +266,8 @@ clip_two_streams_mkv() {
     -c:a:0 aac -b:a:0 128k -c:v:0 libx264 -preset veryfast -crf 20 -bf 3 -g 24 -sc_threshold 0 \
     -c:a:1 libmp3lame -b:a:1 64k -c:v:1 mpeg4 -q:v:1 3 -bf:v:1 2 -g:v:1 12 \
     -pix_fmt yuv420p "${exact[@]}" "$tmp/two_streams.mkv"
+  expect_video "$tmp/two_streams.mkv" h264 yuv420p progressive 1:1
+  expect_sound "$tmp/two_streams.mkv" aac fltp 48000 2
 }
 clip_cover_art_mkv() {
   ff -f lavfi -i "$(sound stereo 44100 1)" -f lavfi -i "$(video 64x64 1 1)" -map 0 -map 1 \
@@ -279,12 +296,15 @@ clip_colour() {
     -vf "format=rgb24,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p,$code" \
     $(x264 24) -colorspace bt709 -color_primaries bt709 -color_trc bt709 -color_range tv \
     "${exact[@]}" "$tmp/hd_bt709.mkv"
+  expect_video "$tmp/hd_bt709.mkv" h264 yuv420p progressive 1:1
   ff -f lavfi -i "$(video 320x240 25 0.4)" \
     -vf "format=rgb24,scale=out_color_matrix=bt601:out_range=pc,format=yuvj420p,$code" \
     -c:v mjpeg -q:v 3 -color_range pc "${exact[@]}" "$tmp/mjpeg_full.mkv"
+  expect_video "$tmp/mjpeg_full.mkv" mjpeg yuvj420p progressive 1:1
   ff -f lavfi -i "$(video 320x240 25 0.4)" \
     -vf "format=rgb24,scale=out_color_matrix=bt601:out_range=tv,format=yuv420p,$code" \
     $(x264 24) "${exact[@]}" "$tmp/bt601_sd.mkv"
+  expect_video "$tmp/bt601_sd.mkv" h264 yuv420p progressive 1:1
   ff -f lavfi -i "$(video 1280x720 25 0.4)" \
     -vf "format=rgb24,scale=out_color_matrix=bt709:out_range=tv,format=yuv420p,$code" \
     $(x264 24) "${exact[@]}" "$tmp/hd_untagged.mkv"
@@ -304,6 +324,14 @@ clip_sound() {
   ff -f lavfi -i "$(sound stereo 44100 $s)" -c:a libvorbis -q:a 4 "${exact[@]}" "$tmp/vorbis_44k.mkv"
   ff -f lavfi -i "$(sound stereo 44100 $s)" -c:a aac -b:a 128k "${exact[@]}" "$tmp/aac_44k.flv"
   ff -f lavfi -i "$(sound mono 22050 $s)" -c:a libmp3lame -b:a 64k "${exact[@]}" "$tmp/mp3_22k.flv"
+  local clip
+  for clip in pcm_s16_48k.mkv:pcm_s16le:s16:48000:2 pcm_f32_51.mkv:pcm_f32le:flt:48000:6 \
+    flac_44k.mkv:flac:s16:44100:2 flac_mono_22k.mkv:flac:s16:22050:1 aac_48k.mkv:aac:fltp:48000:2 \
+    mp3_44k.mkv:mp3:fltp:44100:2 ac3_51.mkv:ac3:fltp:48000:6 opus_48k.mkv:opus:fltp:48000:2 \
+    vorbis_44k.mkv:vorbis:fltp:44100:2 aac_44k.flv:aac:fltp:44100:2 mp3_22k.flv:mp3:fltp:22050:1; do
+    IFS=: read -r -a e <<<"$clip"
+    expect_sound "$tmp/${e[0]}" "${e[@]:1}"
+  done
 }
 clip_rates() {
   # Frame intervals of 40 ms and 11.1 ms / 68.9 ms in turn fit no standard

@@ -340,13 +340,11 @@ TEST(DeepLevels, TenBitGradientKeepsItsLevels) {
   }
 }
 
-// Straight alpha as the clips hold it. tests/media/make_media.sh draws alpha
-// v = floor(X * 255 / (W - 1)) in every row. FFV1 and PNG keep those 8 bits:
-// a deep world gets the host's widening, (v * 32768 + 128) / 255. ProRes 4444
-// holds it at 12 bits: the ramp moved to 10 bits by a shift (4v), coded as
-// 16-bit alpha (the 10 bits repeated) and decoded to 12 bits, which makes
-// a = 16v + v / 64. An 8-bit world gets that rounded back to v; a deep one
-// a * 32768 / 4095, rounded.
+// Straight alpha as the clips hold it (tests/media/make_media.sh): the ramp
+// v = floor(X * 255 / (W - 1)) in every row. FFV1 and PNG keep those 8 bits,
+// which a deep world gets widened as the host widens them. ProRes 4444's
+// decoder gives a = 16v + v / 64 at 12 bits: an 8-bit world gets that rounded
+// back to v, a deep one a * 32768 / 4095 rounded.
 TEST(DeepLevels, AlphaRampsExactlyAsTheClipsHoldThem) {
   for (const char* clip : {"prores_4444.mkv", "ffv1_rgba.mkv", "png.mkv"}) {
     SCOPED_TRACE(clip);

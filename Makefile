@@ -44,11 +44,12 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --output-on-failure -R ReliabilityThreads
 
-# Benchmark clips (1080p H.264 and HEVC, 60 s of 5.1 sound), then the module
+# Benchmark clips (1080p H.264, HEVC and 10-bit HEVC, 60 s of 5.1 sound), then the module
 # beside plain FFmpeg loops doing the same work in the same run.
 bench: build
 	cmake --build $(BUILD) --target bench_media
 	$(BUILD)/bench/zarn-bench video
+	$(BUILD)/bench/zarn-bench deep
 	$(BUILD)/bench/audio/zarn-audio-bench
 
 demo: build

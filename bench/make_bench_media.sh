@@ -5,6 +5,7 @@
 #   h264_1080p.mkv   1920x1080 H.264, 3 B-frames, keyint 250, 25 fps, 10 s; AAC stereo 48 kHz:
 #                    sequential play and seeks across long GOPs
 #   hevc_1080p.mkv   1920x1080 HEVC, B-frames, keyint 250, 25 fps, 5 s, no sound
+#   hevc_10bit_1080p.mkv  the same at 10 bits (yuv420p10le): playback into deep worlds
 #   sound_51_60s.mkv 60 s of 5.1 AAC at 48 kHz, no picture: long sound reads
 set -euo pipefail
 
@@ -24,6 +25,9 @@ ff -f lavfi -i "$(video 1920x1080 25 10)" -f lavfi -i "$(sound stereo 48000 10)"
 ff -f lavfi -i "$(video 1920x1080 25 5)" -vf "$code" -c:v libx265 -preset ultrafast \
   -x265-params log-level=error:keyint=250:min-keyint=250:scenecut=0:bframes=3 \
   -pix_fmt yuv420p "${exact[@]}" "$tmp/hevc_1080p.mkv"
+ff -f lavfi -i "$(video 1920x1080 25 5)" -vf "$code" -c:v libx265 -preset ultrafast \
+  -x265-params log-level=error:keyint=250:min-keyint=250:scenecut=0:bframes=3 \
+  -pix_fmt yuv420p10le "${exact[@]}" "$tmp/hevc_10bit_1080p.mkv"
 ff -f lavfi -i "$(sound 5.1 48000 60)" \
   -c:a aac -b:a 384k "${exact[@]}" "$tmp/sound_51_60s.mkv"
 

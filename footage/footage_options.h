@@ -27,6 +27,14 @@ struct FootageOrigin {
   int32_t tb_den;
 };
 
+// How the pictures' fields are told to the host. Zero (progressive, or an
+// order FFmpeg does not know) keeps the label every item had before.
+enum FootageFields : uint8_t {
+  kFieldsNone = 0,
+  kFieldsUpperFirst = 1,
+  kFieldsLowerFirst = 2,
+};
+
 struct FootageOptions {
   // ---- description told to the host
   uint8_t has_audio;   // a usable audio stream: the sound is described
@@ -34,7 +42,10 @@ struct FootageOptions {
   int32_t width;
   int32_t height;
   FootageRate frame_rate;  // the video stream's r_frame_rate
-  int16_t depth;           // 32 once the video is open
+  int16_t depth;           // once the video is open: 64 for more than 8 bits a component, else 32
+  A_Ratio pixel_aspect;    // pixel width / height, reduced, once the video is open
+  uint8_t fields;          // FootageFields
+  uint8_t has_alpha;       // the pictures carry an alpha channel, told as straight
   double sound_rate;
   int16_t sound_encoding;  // AEIO_E_SIGNED_FLOAT
   int16_t sample_size;     // 4

@@ -24,6 +24,7 @@
 #include "footage/footage_item.h"
 #include "footage/item_registry.h"
 #include "footage/media_values.h"
+#include "footage/picture_facts.h"
 #include "footage/timeline.h"
 #include "shell/base/suite_cache.h"
 
@@ -78,7 +79,7 @@ struct Opening {
 A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_VIDEO);
   if (index < 0) return A_Err_NONE;
-  const AVStream& stream = *open.probed->streams[index];
+  AVStream& stream = *open.probed->streams[index];
   if (!VideoRateAccepted(stream.r_frame_rate.num, stream.r_frame_rate.den)) return A_Err_NONE;
 
   const CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base, kCheckThreads);
@@ -94,7 +95,14 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   record.height = decoder->height;
   record.frame_rate.num = stream.r_frame_rate.num;
   record.frame_rate.den = static_cast<uint32_t>(stream.r_frame_rate.den);
-  record.depth = 32;
+  // The probe's format: it decoded a picture, while some decoders reset theirs
+  // at open until the first one.
+  const int pix_fmt = stream.codecpar->format;
+  record.depth = DeepPixelFormat(pix_fmt) ? 64 : 32;
+  record.has_alpha = AlphaPixelFormat(pix_fmt) ? 1 : 0;
+  record.pixel_aspect =
+      PixelAspectFrom(av_guess_sample_aspect_ratio(open.probed.get(), &stream, nullptr));
+  record.fields = FieldsFrom(stream.codecpar->field_order);
   // The frame a request decodes into: refused here when it cannot be had.
   const FramePtr picture(av_frame_alloc());
   if (!picture || !KeepFacts(stream, open.item->video_facts)) return A_Err_ALLOC;

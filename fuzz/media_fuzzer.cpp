@@ -45,8 +45,11 @@ void DrawFrames(standin::Host& host, AEIO_InSpecH spec) {
   const std::vector<Size> sizes = FrameSizes(told);
   size_t i = 0;
   for (const A_Time& time : times) {
+    // 8-bit and deep worlds in turn: both conversions see every input.
+    const standin::Depth depth = i % 2 == 0 ? standin::Depth::k8Bit : standin::Depth::k16Bit;
+    const int pixel_bytes = depth == standin::Depth::k16Bit ? 8 : 4;
     const Size size = sizes[i++ % sizes.size()];
-    standin::World world(size.width, size.height, size.width * 4 + 12);
+    standin::World world(size.width, size.height, size.width * pixel_bytes + 12, depth);
     const A_Err err = host.DrawFrame(spec, time, world);
     Require(err == A_Err_NONE || err == A_Err_ALLOC, "draw frame failed", err);
     Require(world.GuardsIntact(), "draw frame wrote outside the frame buffer");

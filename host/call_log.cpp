@@ -30,6 +30,8 @@ const char* OpName(Op op) {
       "SetInSpecSoundChannels",
       "Fill",
       "GetMemHandleSize",
+      "SetInSpecHSF",
+      "Fill16",
   };
   static_assert(std::size(kNames) == kOpCount, "one name per Op");
   const auto index = static_cast<size_t>(op);

@@ -18,7 +18,7 @@
 
 namespace standin {
 
-inline constexpr size_t kOpCount = static_cast<size_t>(Op::GetMemHandleSize) + 1;
+inline constexpr size_t kOpCount = static_cast<size_t>(Op::Fill16) + 1;
 // The id the host writes in RegisterWithAEGP.
 inline constexpr AEGP_PluginID kRegisteredId = 0x5A41;
 // The init-func API version the host passes to the entry point.

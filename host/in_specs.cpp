@@ -60,7 +60,7 @@ A_Err SetOptionsHandle(AEIO_InSpecH spec, void* options, void** old_out) {
 }
 
 // One setter: logs, checks the in-spec, and records the value through `tell`
-// (which answers false for a null argument).
+// (which answers false for a null or invalid argument).
 template <typename Tell>
 A_Err Setter(Op op, AEIO_InSpecH spec, const std::string& value, Tell&& tell) {
   return WithHost<A_Err>(A_Err_GENERIC, [&](Host::State& s) {
@@ -72,7 +72,7 @@ A_Err Setter(Op op, AEIO_InSpecH spec, const std::string& value, Tell&& tell) {
       return s.Log(op, text, A_Err_PARAMETER);
     }
     if (!tell(record->told)) {
-      s.Problem(std::string(OpName(op)) + " with a null argument");
+      s.Problem(std::string(OpName(op)) + " with a null or invalid argument");
       return s.Log(op, text, A_Err_PARAMETER);
     }
     record->told.order.push_back(op);
@@ -141,6 +141,15 @@ A_Err SetDimensions(AEIO_InSpecH spec, A_long width, A_long height) {
                 });
 }
 
+A_Err SetHSF(AEIO_InSpecH spec, const A_Ratio* hsf) {
+  std::string text = hsf ? std::to_string(hsf->num) + "/" + std::to_string(hsf->den) : "null";
+  return Setter(Op::SetInSpecHSF, spec, text, [&](Told& t) {
+    if (hsf == nullptr || hsf->num <= 0 || hsf->den == 0) return false;  // no such pixel
+    t.pixel_aspect = *hsf;
+    return true;
+  });
+}
+
 A_Err SetSoundRate(AEIO_InSpecH spec, A_FpLong rate) {
   return Setter(Op::SetInSpecSoundRate, spec, std::to_string(rate), [&](Told& t) {
     t.sound_rate = rate;
@@ -184,6 +193,7 @@ const AEGP_IOInSuite4* IOInSuiteTable() {
     t.AEGP_SetInSpecAlphaLabel = &SetAlphaLabel;
     t.AEGP_SetInSpecDuration = &SetDuration;
     t.AEGP_SetInSpecDimensions = &SetDimensions;
+    t.AEGP_SetInSpecHSF = &SetHSF;
     t.AEGP_SetInSpecSoundRate = &SetSoundRate;
     t.AEGP_SetInSpecSoundEncoding = &SetSoundEncoding;
     t.AEGP_SetInSpecSoundSampleSize = &SetSoundSampleSize;

@@ -51,10 +51,17 @@ A_Err Host::DrawFrame(AEIO_InSpecH spec, const AEIO_DrawSparseFramePB& pb, World
                       AEIO_DrawingFlags* flags) {
   AEIO_DrawingFlags own_flags = 0;
   const bool intact_before = world.GuardsIntact();
+  // A deep world is for a module that registered it can draw one.
+  const bool deep_unregistered =
+      world.deep() && (registration_.module_info.flags & AEIO_MFlag_CAN_DRAW_DEEP) == 0;
+  const std::vector<uint8_t> before = deep_unregistered ? world.Pixels() : std::vector<uint8_t>{};
   A_Err err = CallBack(*this, "AEIO_DrawSparseFrame", callbacks().AEIO_DrawSparseFrame, spec, &pb,
                        world.get(), flags ? flags : &own_flags);
   if (intact_before && !world.GuardsIntact()) {
     AddProblem("AEIO_DrawSparseFrame wrote outside the frame buffer");
+  }
+  if (deep_unregistered && world.Pixels() != before) {
+    AddProblem("AEIO_DrawSparseFrame wrote a deep world without registering CAN_DRAW_DEEP");
   }
   return err;
 }

@@ -50,6 +50,8 @@ enum class Op {
   SetInSpecSoundChannels,
   Fill,
   GetMemHandleSize,
+  SetInSpecHSF,
+  Fill16,
 };
 const char* OpName(Op op);
 
@@ -69,6 +71,7 @@ struct Told {
   std::optional<A_short> depth;
   std::optional<std::pair<A_long, A_long>> dimensions;
   std::optional<A_Fixed> native_fps;
+  std::optional<A_Ratio> pixel_aspect;                  // AEGP_SetInSpecHSF
   std::optional<std::vector<uint8_t>> alpha_label;      // the 10 bytes as passed
   std::optional<std::vector<uint8_t>> interlace_label;  // the 18 bytes as passed
   std::optional<A_FpLong> sound_rate;
@@ -78,11 +81,15 @@ struct Told {
   std::vector<Op> order;  // the setters, in the order they were called
 };
 
-// A frame buffer with guard bytes before, after and past `width * 4` in
-// each row. The host fills it with a known pattern at creation.
+enum class Depth { k8Bit, k16Bit };
+
+// A frame buffer with guard bytes before, after and past the visible pixels
+// of each row (width * 4 bytes, or width * 8 in a deep world: 16-bit A, R, G,
+// B, world_flags DEEP). The host fills it with a known pattern at creation.
 class World {
  public:
-  World(A_long width, A_long height, A_long rowbytes = 0);  // 0: width * 4
+  World(A_long width, A_long height, A_long rowbytes = 0,
+        Depth depth = Depth::k8Bit);  // rowbytes 0: width * pixel size
   World(const World&) = delete;
   World& operator=(const World&) = delete;
   ~World();
@@ -91,8 +98,11 @@ class World {
   A_long width() const { return world_.width; }
   A_long height() const { return world_.height; }
   A_long rowbytes() const { return world_.rowbytes; }
-  // The visible pixels, width * 4 bytes per row, top row first.
+  bool deep() const { return pixel_bytes_ == 8; }
+  // The visible pixels, width * 4 (deep: width * 8) bytes per row, top row first.
   std::vector<uint8_t> Pixels() const;
+  // A deep world's visible channels as 16-bit values (A, R, G, B per pixel).
+  std::vector<uint16_t> Pixels16() const;
   // True while nothing outside the visible pixels has changed.
   bool GuardsIntact() const;
   // True while no visible byte has changed since creation (or ResetPattern).
@@ -103,7 +113,10 @@ class World {
   void ResetPattern();
 
  private:
+  size_t VisibleBytes() const { return static_cast<size_t>(world_.width) * pixel_bytes_; }
+
   PF_EffectWorld world_{};
+  size_t pixel_bytes_ = 4;
   std::vector<uint8_t> storage_;
   size_t offset_ = 0;
 };

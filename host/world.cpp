@@ -1,6 +1,7 @@
 // Frame buffers with guard bytes: before the first row, after the last, and
-// past width * 4 in every row. Guards and visible bytes start as distinct
-// position-dependent patterns, so any stray or missing write shows.
+// past the visible pixels of every row. Guards and visible bytes start as
+// distinct position-dependent patterns, so any stray or missing write shows.
+#include <cstring>
 #include <stdexcept>
 
 #include "host/standin_host.h"
@@ -20,15 +21,16 @@ uint8_t PatternByte(size_t row, size_t column) {
 
 }  // namespace
 
-World::World(A_long width, A_long height, A_long rowbytes) {
+World::World(A_long width, A_long height, A_long rowbytes, Depth depth)
+    : pixel_bytes_(depth == Depth::k16Bit ? 8 : 4) {
   if (width < 0 || height < 0 || rowbytes < 0) throw std::invalid_argument("negative world size");
-  const size_t visible = static_cast<size_t>(width) * 4;
+  const size_t visible = static_cast<size_t>(width) * pixel_bytes_;
   const size_t stride = rowbytes == 0 ? visible : static_cast<size_t>(rowbytes);
   if (stride < visible || stride > 0x7FFFFFFF) throw std::invalid_argument("bad rowbytes");
   storage_.resize(kGuardBytes + stride * static_cast<size_t>(height) + kGuardBytes);
   offset_ = kGuardBytes;
   for (size_t i = 0; i < storage_.size(); ++i) storage_[i] = GuardByte(i);
-  world_.world_flags = 2;  // writeable
+  world_.world_flags = PF_WorldFlag_WRITEABLE | (depth == Depth::k16Bit ? PF_WorldFlag_DEEP : 0);
   world_.data = reinterpret_cast<PF_Pixel*>(storage_.data() + offset_);
   world_.rowbytes = static_cast<A_long>(stride);
   world_.width = width;
@@ -42,7 +44,7 @@ World::~World() = default;
 
 std::vector<uint8_t> World::Pixels() const {
   std::vector<uint8_t> pixels;
-  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  const size_t visible = VisibleBytes();
   pixels.reserve(visible * static_cast<size_t>(world_.height));
   for (A_long y = 0; y < world_.height; ++y) {
     const uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
@@ -51,9 +53,16 @@ std::vector<uint8_t> World::Pixels() const {
   return pixels;
 }
 
+std::vector<uint16_t> World::Pixels16() const {
+  const std::vector<uint8_t> bytes = Pixels();
+  std::vector<uint16_t> values(bytes.size() / 2);
+  std::memcpy(values.data(), bytes.data(), values.size() * 2);
+  return values;
+}
+
 bool World::GuardsIntact() const {
   if (world_.data != reinterpret_cast<const PF_Pixel*>(storage_.data() + offset_)) return false;
-  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  const size_t visible = VisibleBytes();
   const size_t stride = static_cast<size_t>(world_.rowbytes);
   for (size_t i = 0; i < storage_.size(); ++i) {
     const bool in_rows = i >= offset_ && i < storage_.size() - kGuardBytes;
@@ -69,8 +78,9 @@ size_t World::UntouchedPixels() const {
     const uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
     for (A_long x = 0; x < world_.width; ++x) {
       bool same = true;
-      for (size_t c = 0; c < 4; ++c) {
-        same = same && row[x * 4 + c] == PatternByte(y, static_cast<size_t>(x) * 4 + c);
+      for (size_t c = 0; c < pixel_bytes_; ++c) {
+        const size_t column = static_cast<size_t>(x) * pixel_bytes_ + c;
+        same = same && row[column] == PatternByte(y, column);
       }
       count += same ? 1 : 0;
     }
@@ -79,7 +89,7 @@ size_t World::UntouchedPixels() const {
 }
 
 bool World::Untouched() const {
-  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  const size_t visible = VisibleBytes();
   for (A_long y = 0; y < world_.height; ++y) {
     const uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
     for (size_t c = 0; c < visible; ++c) {
@@ -90,7 +100,7 @@ bool World::Untouched() const {
 }
 
 void World::ResetPattern() {
-  const size_t visible = static_cast<size_t>(world_.width) * 4;
+  const size_t visible = VisibleBytes();
   for (A_long y = 0; y < world_.height; ++y) {
     uint8_t* row = storage_.data() + offset_ + static_cast<size_t>(y) * world_.rowbytes;
     for (size_t c = 0; c < visible; ++c) row[c] = PatternByte(y, c);

@@ -21,7 +21,8 @@ A_Err FillModuleInfo(const SPBasicSuite* basic, AEIO_ModuleInfo* info) {
 
   info->sig = kZarnSignature;
   suites.ANSISuite()->strcpy(info->name, kZarnPluginName);
-  info->flags = AEIO_MFlag_INPUT | AEIO_MFlag_FILE | AEIO_MFlag_VIDEO | AEIO_MFlag_AUDIO;
+  info->flags = AEIO_MFlag_INPUT | AEIO_MFlag_FILE | AEIO_MFlag_VIDEO | AEIO_MFlag_AUDIO |
+                AEIO_MFlag_HSF_AWARE | AEIO_MFlag_CAN_DRAW_DEEP;
   info->max_width = 1920;
   info->max_height = 1080;
   info->num_filetypes = 1;

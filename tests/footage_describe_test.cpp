@@ -17,6 +17,7 @@ extern "C" {
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
 #include "footage/native_frame_rate.h"
+#include "footage/picture_facts.h"
 #include "support/paths.h"
 #include "tests/footage_session.h"
 #include "tests/support/probe.h"
@@ -30,8 +31,8 @@ using zarn_test::MediaPath;
 std::vector<Op> ExpectedSetters(bool picture, bool sound) {
   std::vector<Op> ops = {Op::SetInSpecSize, Op::SetInSpecDuration};
   if (picture) {
-    ops.insert(ops.end(), {Op::SetInSpecDepth, Op::SetInSpecDimensions, Op::SetInSpecNativeFPS,
-                           Op::SetInSpecAlphaLabel});
+    ops.insert(ops.end(), {Op::SetInSpecDepth, Op::SetInSpecDimensions, Op::SetInSpecHSF,
+                           Op::SetInSpecNativeFPS, Op::SetInSpecAlphaLabel});
   }
   ops.push_back(Op::SetInSpecInterlaceLabel);
   if (sound) {
@@ -98,8 +99,11 @@ TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
   EXPECT_EQ(told.duration->scale, 100u);
   EXPECT_EQ(*told.interlace_label, kInterlaceLabelBytes);
   if (c.picture) {
-    ASSERT_TRUE(told.depth && told.dimensions && told.native_fps && told.alpha_label);
+    ASSERT_TRUE(told.depth && told.dimensions && told.native_fps && told.alpha_label &&
+                told.pixel_aspect);
     EXPECT_EQ(*told.depth, 32);
+    EXPECT_EQ(told.pixel_aspect->num, 1);  // square pixels are now told, not guessed
+    EXPECT_EQ(told.pixel_aspect->den, 1u);
     EXPECT_EQ(told.dimensions->first, video->width);
     EXPECT_EQ(told.dimensions->second, video->height);
     EXPECT_EQ(*told.native_fps, c.fps);
@@ -119,6 +123,68 @@ TEST_P(Describe, TellsTheHostExactlyWhatTheFileHolds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, Describe, ::testing::ValuesIn(kDescribeCases),
+                         [](const auto& info) { return TestName(info.param.clip); });
+
+// ---------------------------------------------------------------- the pictures people bring
+
+// Each clip as tests/media/make_media.sh makes it: sample aspect, fields
+// ('p' progressive, 'u' upper field first, 'l' lower; field_tb is Matroska's
+// top field first, mpeg2_interlaced 16:9 at 720x480), more than 8 bits, alpha.
+struct PictureCase {
+  const char* clip;
+  A_long num;
+  A_u_long den;
+  char fields;
+  bool deep = false;
+  bool alpha = false;
+};
+
+const PictureCase kPictureCases[] = {{"sar_32_27.mkv", 32, 27, 'p'},
+                                     {"sar_8_9.mkv", 8, 9, 'p'},
+                                     {"sar_4_3.mkv", 4, 3, 'p'},
+                                     {"sar_1_1.mkv", 1, 1, 'p'},
+                                     {"field_tt.mkv", 1, 1, 'u'},
+                                     {"field_bb.mkv", 1, 1, 'l'},
+                                     {"field_tb.mkv", 1, 1, 'u'},
+                                     {"field_progressive.mkv", 1, 1, 'p'},
+                                     {"mpeg2_interlaced.mkv", 32, 27, 'u'},
+                                     {"dv_pal.mkv", 16, 15, 'l'},
+                                     {"hevc_10bit.mkv", 1, 1, 'p', true},
+                                     {"h264_high10.mkv", 1, 1, 'p', true},
+                                     {"av1_10bit.mkv", 1, 1, 'p', true},
+                                     {"prores_422.mkv", 1, 1, 'p', true},
+                                     {"prores_4444.mkv", 1, 1, 'p', true, true},
+                                     {"ffv1_rgba.mkv", 1, 1, 'p', false, true},
+                                     {"png.mkv", 1, 1, 'p', false, true},
+                                     {"utvideo.mkv", 1, 1, 'p'}};
+
+class DescribePicture : public FootageSession, public ::testing::WithParamInterface<PictureCase> {};
+
+TEST_P(DescribePicture, AspectFieldsDepthAndAlphaFromHowTheClipWasMade) {
+  const PictureCase& c = GetParam();
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(MediaPath(c.clip), &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  const standin::Told& told = host.TellsFor(spec);
+  EXPECT_EQ(told.order, ExpectedSetters(true, false));
+  ASSERT_TRUE(told.depth && told.pixel_aspect && told.alpha_label && told.interlace_label);
+  EXPECT_EQ(*told.depth, c.deep ? 64 : 32);
+  EXPECT_EQ(told.pixel_aspect->num, c.num);
+  EXPECT_EQ(told.pixel_aspect->den, c.den);
+  // Straight alpha: flags 0, type straight (0).
+  const std::vector<uint8_t> straight = {0x01, 0x01, 0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(*told.alpha_label, c.alpha ? straight : kAlphaLabelBytes);
+  std::vector<uint8_t> interlace = kInterlaceLabelBytes;
+  if (c.fields != 'p') {
+    interlace[6] = 1;                         // FIEL_Type_INTERLACED
+    interlace[10] = c.fields == 'u' ? 0 : 1;  // FIEL_Order
+  }
+  EXPECT_EQ(*told.interlace_label, interlace);
+  EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, DescribePicture, ::testing::ValuesIn(kPictureCases),
                          [](const auto& info) { return TestName(info.param.clip); });
 
 TEST_F(FootageSession, ImportMakesOneNamedZeroFilledRecordAndCallsInThePartsOrder) {
@@ -202,6 +268,17 @@ TEST(NativeFrameRate, IsComputedInSinglePrecisionAndNeverTellsAnUnusableRate) {
   };
   for (const RateCase& c : cases) {
     EXPECT_EQ(NativeFrameRate({c.num, c.den}), c.fixed) << c.num << "/" << c.den;
+  }
+}
+
+TEST(PictureFacts, PixelAspectIsReducedAndOnlyPlausibleRatiosAreTold) {
+  const std::pair<AVRational, A_Ratio> cases[] = {
+      {{64, 54}, {32, 27}}, {{1, 4}, {1, 4}},  {{4, 1}, {4, 1}}, {{0, 1}, {1, 1}}, {{0, 0}, {1, 1}},
+      {{1, 0}, {1, 1}},     {{-4, 3}, {1, 1}}, {{1, 5}, {1, 1}}, {{9, 2}, {1, 1}}};
+  for (const auto& [sample_aspect, want] : cases) {
+    const A_Ratio told = PixelAspectFrom(sample_aspect);
+    EXPECT_TRUE(told.num == want.num && told.den == want.den)
+        << sample_aspect.num << "/" << sample_aspect.den << " told " << told.num << "/" << told.den;
   }
 }
 

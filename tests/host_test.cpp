@@ -19,6 +19,13 @@ using standin::Host;
 using standin::Op;
 using standin::World;
 
+bool HasProblemIn(const Host& host, const std::string& piece) {
+  for (const std::string& p : host.problems()) {
+    if (p.find(piece) != std::string::npos) return true;
+  }
+  return false;
+}
+
 // The host's suites, acquired the way the plug-in acquires them.
 class HostTest : public ::testing::Test {
  protected:
@@ -39,12 +46,7 @@ class HostTest : public ::testing::Test {
     EXPECT_EQ(mem_->AEGP_NewMemHandle(0, name, size, flags, &handle), A_Err_NONE);
     return handle;
   }
-  bool HasProblem(const std::string& piece) const {
-    for (const std::string& p : host_.problems()) {
-      if (p.find(piece) != std::string::npos) return true;
-    }
-    return false;
-  }
+  bool HasProblem(const std::string& piece) const { return HasProblemIn(host_, piece); }
 
   Host host_;
   const AEGP_MemorySuite1* mem_ = nullptr;
@@ -209,6 +211,21 @@ TEST_F(HostTest, FillCoversTheWholeWorldAndNothingElse) {
   EXPECT_EQ(host_.calls().back().text, "null 3,1,99,2 5x3");
 }
 
+// fill16 is fill for deep worlds (the plug-in's deep black); each refuses
+// the other kind of world.
+TEST_F(HostTest, EachFillKeepsToItsDepth) {
+  const auto* matte = Acquire<PF_FillMatteSuite2>(kPFFillMatteSuite, kPFFillMatteSuiteVersion);
+  World deep(5, 3, 0, standin::Depth::k16Bit);
+  World narrow(5, 3);
+  const PF_Pixel16 black16{32768, 0, 0, 0};
+  const PF_Pixel black{255, 0, 0, 0};
+  EXPECT_EQ(matte->fill(nullptr, &black, nullptr, deep.get()), A_Err_PARAMETER);
+  EXPECT_EQ(matte->fill16(nullptr, &black16, nullptr, narrow.get()), A_Err_PARAMETER);
+  EXPECT_TRUE(deep.Untouched() && narrow.Untouched());
+  EXPECT_TRUE(HasProblem("Fill of a deep frame buffer"));
+  EXPECT_TRUE(HasProblem("Fill16 of an 8-bit frame buffer"));
+}
+
 TEST_F(HostTest, NthCallFailsOnceWithNoEffect) {
   AEGP_MemHandle h = New("h", 4);
   host_.FailNthCall(Op::LockMemHandle, 2, 77);
@@ -306,7 +323,7 @@ TEST_F(HostTest, CallLogAndInSpecs) {
   EXPECT_EQ(host_.calls()[0].text, "Zarn_Importer optionsH 400 1");
   EXPECT_EQ(host_.calls()[6].text, "spec 1 1234/100");
   EXPECT_EQ(host_.calls().back().result, A_Err_PARAMETER);
-  EXPECT_TRUE(HasProblem("SetInSpecDuration with a null argument"));
+  EXPECT_TRUE(HasProblem("SetInSpecDuration with a null or invalid argument"));
 
   // Deleted in-specs are unknown to the suite from then on.
   host_.DeleteInSpec(spec);
@@ -371,6 +388,29 @@ TEST(HostModule, RegistersTheBuiltModuleCleanly) {
   EXPECT_EQ(reg.registered_id, 0x5A41);
   EXPECT_EQ(session.host.CallDeathHook(), A_Err_NONE);
   EXPECT_TRUE(session.Clean());
+}
+
+// A module may write a deep world only once it registered it can draw one.
+TEST(HostModule, DeepWorldsAreForModulesThatCanDrawThem) {
+  for (const A_u_long deep_flag : {A_u_long{0}, A_u_long{AEIO_MFlag_CAN_DRAW_DEEP}}) {
+    Host host;
+    const void* table = nullptr;
+    ASSERT_EQ(host.BasicSuite()->AcquireSuite(kAEGPRegisterSuite, 6, &table), kSPNoError);
+    AEIO_ModuleInfo info{};
+    info.flags = AEIO_MFlag_INPUT | AEIO_MFlag_FILE | AEIO_MFlag_VIDEO | deep_flag;
+    AEIO_FunctionBlock4 block{};
+    block.AEIO_DrawSparseFrame = [](AEIO_BasicData*, AEIO_InSpecH, const AEIO_DrawSparseFramePB*,
+                                    PF_EffectWorld* world, AEIO_DrawingFlags*) -> A_Err {
+      reinterpret_cast<uint8_t*>(world->data)[0] ^= 0xFF;  // one pixel drawn
+      return A_Err_NONE;
+    };
+    const auto* suite = static_cast<const AEGP_RegisterSuite5*>(table);
+    ASSERT_EQ(suite->AEGP_RegisterIO(7, nullptr, &info, &block), A_Err_NONE);
+    host.BasicSuite()->ReleaseSuite(kAEGPRegisterSuite, 6);
+    World deep(4, 2, 0, standin::Depth::k16Bit);
+    EXPECT_EQ(host.DrawFrame(host.NewInSpec(), A_Time{0, 1}, deep), A_Err_NONE);
+    EXPECT_EQ(HasProblemIn(host, "wrote a deep world"), deep_flag == 0) << deep_flag;
+  }
 }
 
 TEST(HostModule, MissingCallbackIsAProblemNotACrash) {

@@ -78,7 +78,8 @@ TEST_F(RegistrationTest, SuccessfulSequence) {
 }
 
 // The record as the host reads it, byte by byte, written out from the
-// module's description: 'EPT_', its name, 53, 1920 x 1080, the file type,
+// module's description: 'EPT_', its name, its flags (53 as ever, plus aware of
+// pixel aspect and able to draw deep: 0x40400035), 1920 x 1080, the file type,
 // then the four extensions, and zeros everywhere else.
 TEST_F(RegistrationTest, ModuleInfoBytes) {
   ASSERT_NE(module_, nullptr);
@@ -89,7 +90,7 @@ TEST_F(RegistrationTest, ModuleInfoBytes) {
   };
   put(0, "_TPE");  // 'EPT_' little-endian
   put(4, "Zarn_Importer");
-  put(36, std::string("\x35\x00\x00\x00", 4));  // flags 53
+  put(36, std::string("\x35\x00\x40\x40", 4));  // flags 0x40400035
   put(44, std::string("\x80\x07\x00\x00", 4));  // 1920
   put(48, std::string("\x38\x04\x00\x00", 4));  // 1080
   put(52, std::string("\x01\x00\x04\x00", 4));  // 1 file type, 4 extensions, 0 clips

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -26,6 +27,7 @@ namespace {
 
 using zarn_test::DecodeReference;
 using zarn_test::PluginSession;
+using zarn_test::ReferenceDepth;
 using zarn_test::ReferenceVideo;
 
 constexpr uint32_t kSeed = 20261207;
@@ -41,8 +43,12 @@ constexpr uint32_t kSeed = 20261207;
   const std::vector<uint8_t> got = world.Pixels();
   const std::vector<uint8_t>& want = expected >= 0
                                          ? ref.pictures[static_cast<size_t>(expected)].argb
-                                         : zarn_test::OpaqueBlack(ref.width, ref.height);
+                                         : zarn_test::OpaqueBlack(ref.width, ref.height, ref.depth);
   if (got == want) return ::testing::AssertionSuccess();
+  if (ref.depth == ReferenceDepth::k16Bit) {
+    return ::testing::AssertionFailure()
+           << "time " << t.value << "/" << t.scale << ": not deep picture " << expected;
+  }
   return ::testing::AssertionFailure()
          << "time " << t.value << "/" << t.scale << " (T=" << ref.Target(t)
          << "): expected picture " << expected << " (code "
@@ -57,9 +63,11 @@ struct Clip {
   const char* name;
 };
 void PrintTo(const Clip& clip, std::ostream* os) { *os << clip.name; }
-const Clip kClips[] = {{"h264_aac.mkv"}, {"h264_mp3.flv"},    {"h264_aac.flv"},
-                       {"hevc.mkv"},     {"vp9_opus.mkv"},    {"mpeg4.mkv"},
-                       {"silent.mkv"},   {"two_streams.mkv"}, {"truncated.mkv"}};
+// The last two: a deep source and one with alpha in 8-bit worlds.
+const Clip kClips[] = {{"h264_aac.mkv"},   {"h264_mp3.flv"},    {"h264_aac.flv"},
+                       {"hevc.mkv"},       {"vp9_opus.mkv"},    {"mpeg4.mkv"},
+                       {"silent.mkv"},     {"two_streams.mkv"}, {"truncated.mkv"},
+                       {"hevc_10bit.mkv"}, {"prores_4444.mkv"}};
 
 std::string ClipName(const ::testing::TestParamInfo<Clip>& info) {
   std::string name = info.param.name;
@@ -297,7 +305,7 @@ TEST(FrameBuffers, AnySizeAndRowLength) {
 
 // Colours follow the picture's own matrix and range.
 TEST(FrameColours, PictureMatrixAndRange) {
-  for (const char* clip : {"hd_bt709.mkv", "mjpeg_full.mkv", "bt601_sd.mkv"}) {
+  for (const char* clip : {"hd_bt709.mkv", "hd_untagged.mkv", "mjpeg_full.mkv", "bt601_sd.mkv"}) {
     SCOPED_TRACE(clip);
     PluginSession s;
     ASSERT_TRUE(s.ready()) << s.error;
@@ -318,6 +326,122 @@ TEST(FrameColours, PictureMatrixAndRange) {
                                                zarn_test::ReferenceColour::kForceBt601);
   ASSERT_TRUE(hd.ok && hd601.ok);
   EXPECT_NE(hd.pictures[0].argb, hd601.pictures[0].argb);
+  // Nor are the untagged HD clip's: it is taller than 576 lines, so BT.709.
+  const ReferenceVideo untagged = DecodeReference(zarn_test::MediaPath("hd_untagged.mkv"));
+  const ReferenceVideo untagged601 = DecodeReference(zarn_test::MediaPath("hd_untagged.mkv"), 0, 0,
+                                                     zarn_test::ReferenceColour::kForceBt601);
+  ASSERT_TRUE(untagged.ok && untagged601.ok);
+  EXPECT_NE(untagged.pictures[0].argb, untagged601.pictures[0].argb);
+}
+
+// ---------------------------------------------------------------- deep worlds
+
+// A deep world gets 16-bit pictures from every kind of source, at its own
+// size and point-scaled: 10-bit YUV, 12-bit YUV with alpha, 8-bit packed and
+// planar RGB, 8-bit YUV widened (the untagged HD clip by the BT.709 rule);
+// past the end, 16-bit opaque black.
+struct DeepCase {
+  const char* clip;
+  int width, height;  // 0: the picture's own
+};
+const DeepCase kDeepCases[] = {
+    {"hevc_10bit.mkv", 0, 0},      {"hevc_10bit.mkv", 643, 481}, {"prores_4444.mkv", 0, 0},
+    {"prores_4444.mkv", 161, 119}, {"ffv1_rgba.mkv", 0, 0},      {"png.mkv", 100, 75},
+    {"utvideo.mkv", 0, 0},         {"utvideo.mkv", 333, 250},    {"h264_aac.mkv", 0, 0},
+    {"hd_untagged.mkv", 640, 360},
+};
+
+class DeepFrames : public ::testing::TestWithParam<DeepCase> {};
+
+TEST_P(DeepFrames, SixteenBitPicturesAsTheReferenceConvertsThem) {
+  const DeepCase& c = GetParam();
+  PluginSession s;
+  ASSERT_TRUE(s.ready()) << s.error;
+  const ReferenceVideo ref =
+      DecodeReference(zarn_test::MediaPath(c.clip), c.width, c.height,
+                      zarn_test::ReferenceColour::kPictureRule, ReferenceDepth::k16Bit);
+  ASSERT_TRUE(ref.ok) << ref.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = s.Import(c.clip, &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World world(ref.width, ref.height, 0, standin::Depth::k16Bit);
+  const int last = static_cast<int>(ref.pictures.size()) - 1;
+  const A_Time past{static_cast<A_long>(ref.TimeOf(last).value + 2 * ref.FramePts() * ref.tb_num),
+                    ref.TimeOf(last).scale};
+  for (const A_Time t : {ref.TimeOf(0), ref.TimeOf(1), ref.TimeOf(last), ref.TimeOf(2), past}) {
+    ASSERT_TRUE(Delivers(s, spec, ref, t, world));
+  }
+  EXPECT_EQ(s.host.CountOf(standin::Op::Fill), 0);
+  EXPECT_EQ(s.host.CountOf(standin::Op::Fill16), 1);  // the black past the end
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, DeepFrames, ::testing::ValuesIn(kDeepCases), [](const auto& info) {
+  const DeepCase& c = info.param;
+  return ClipName({{c.clip}, 0}) + "_" + std::to_string(c.width) + "x" + std::to_string(c.height);
+});
+
+// One picture of a clip in an 8-bit and in a deep world of its own size.
+struct BothDepths {
+  int width = 0, height = 0;
+  std::vector<uint8_t> narrow;
+  std::vector<uint16_t> deep;
+};
+BothDepths DrawBothDepths(const char* clip, A_Time t) {
+  PluginSession s;
+  A_Err err = -1;
+  AEIO_InSpecH spec = s.Import(clip, &err);
+  const standin::Told& told = s.host.TellsFor(spec);
+  BothDepths both;
+  if (err != A_Err_NONE || !told.dimensions) return both;
+  standin::World narrow(told.dimensions->first, told.dimensions->second);
+  standin::World deep(narrow.width(), narrow.height(), 0, standin::Depth::k16Bit);
+  if (s.host.DrawFrame(spec, t, narrow) == A_Err_NONE &&
+      s.host.DrawFrame(spec, t, deep) == A_Err_NONE) {
+    both = BothDepths{narrow.width(), narrow.height(), narrow.Pixels(), deep.Pixels16()};
+  }
+  EXPECT_EQ(s.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(s.Clean());
+  return both;
+}
+
+// The 10-bit gradient (grey, luma 64..940 across) keeps its levels in a deep
+// world: at least 3 times the 8-bit delivery's per channel, from black at 0
+// to white at the host's 32768, opaque.
+TEST(DeepLevels, TenBitGradientKeepsItsLevels) {
+  const BothDepths both = DrawBothDepths("gradient_10bit.mkv", A_Time{0, 25});
+  ASSERT_FALSE(both.deep.empty());
+  for (size_t c = 0; c < 4; ++c) {
+    std::set<int> eight, sixteen;
+    for (size_t i = c; i < both.narrow.size(); i += 4) eight.insert(both.narrow[i]);
+    for (size_t i = c; i < both.deep.size(); i += 4) sixteen.insert(both.deep[i]);
+    EXPECT_EQ(*sixteen.rbegin(), 32768) << "channel " << c;
+    if (c == 0) continue;  // alpha: opaque only
+    EXPECT_GE(sixteen.size(), 3 * eight.size()) << "channel " << c;
+    EXPECT_EQ(*sixteen.begin(), 0) << "channel " << c;
+  }
+}
+
+// Straight alpha as the clips hold it (tests/media/make_media.sh): the ramp
+// v = floor(X * 255 / (W - 1)) in every row. FFV1 and PNG keep those 8 bits,
+// which a deep world gets widened as the host widens them. ProRes 4444's
+// decoder gives a = 16v + v / 64 at 12 bits: an 8-bit world gets that rounded
+// back to v, a deep one a * 32768 / 4095 rounded.
+TEST(DeepLevels, AlphaRampsExactlyAsTheClipsHoldThem) {
+  for (const char* clip : {"prores_4444.mkv", "ffv1_rgba.mkv", "png.mkv"}) {
+    SCOPED_TRACE(clip);
+    const bool twelve_bits = std::string(clip) == "prores_4444.mkv";
+    const BothDepths both = DrawBothDepths(clip, A_Time{13, 25});
+    ASSERT_FALSE(both.deep.empty());
+    for (size_t i = 0; i < both.deep.size(); i += 4) {
+      const uint32_t v = static_cast<uint32_t>((i / 4) % both.width) * 255 / (both.width - 1);
+      const uint32_t a = 16 * v + v / 64;
+      ASSERT_EQ(both.narrow[i], v) << "pixel " << i / 4;
+      ASSERT_EQ(both.deep[i], twelve_bits ? (a * 32768 + 4095 / 2) / 4095 : (v * 32768 + 128) / 255)
+          << "pixel " << i / 4;
+    }
+  }
 }
 
 }  // namespace

@@ -102,6 +102,7 @@ TEST_F(ZarnHostTool, InfoPrintsWhatTheHostWasTold) {
       "\"fps\":{\"fixed\":" + std::to_string(*told.native_fps),
       "\"alpha_label\":\"01 01 01 00 00 00 00 00 00 00\"",
       "\"interlace_label\":\"4C 45 49 46 01 00 00 00 00 00 01 00 00 00 00 00 00 00\"",
+      "\"pixel_aspect\":{\"num\":1,\"den\":1}",
       "\"encoding\":3,\"sample_size\":4,\"channels\":2",
       "\"info\":[\"\",\"Zarn_Importer\",\"Imported by Zarn_Importer(ver1.0.7.Varnetholm)\"]",
   };
@@ -137,6 +138,23 @@ TEST_F(ZarnHostTool, FrameArgbBytesAreTheModulesDelivery) {
     std::snprintf(name, sizeof name, "frame-%04d.argb", i);
     EXPECT_EQ(ReadFile(out / name), std::string(pixels.begin(), pixels.end())) << name;
   }
+}
+
+// Deep frames: 8 bytes a pixel, each channel little-endian; PNG at 16 bits.
+TEST_F(ZarnHostTool, FrameDepth16WritesDeepPictures) {
+  const std::string common = "frame '" + MediaPath("prores_4444.mkv") + "' --at 3/25 --depth 16 ";
+  const fs::path argb = dir_ / "deep.argb";
+  const fs::path png = dir_ / "deep.png";
+  ASSERT_EQ(Run(common + "--size 96x64 --format argb --out '" + argb.string() + "'").status, 0);
+  ASSERT_EQ(Run(common + "--out '" + png.string() + "'").status, 0);
+  Direct direct(MediaPath("prores_4444.mkv"));
+  standin::World world(96, 64, 0, standin::Depth::k16Bit);
+  ASSERT_EQ(direct.host.DrawFrame(direct.spec, A_Time{3, 25}, world), A_Err_NONE);
+  std::string expected;
+  for (const uint16_t v : world.Pixels16()) expected += {char(v & 0xFF), char(v >> 8)};
+  EXPECT_TRUE(ReadFile(argb) == expected);
+  const std::string header = ReadFile(png).substr(0, 26);  // IHDR: bit depth 16, RGBA (6)
+  EXPECT_EQ(header.substr(12, 4) + header.substr(24, 2), "IHDR\x10\x06");
 }
 
 TEST_F(ZarnHostTool, FramePngIsWritten) {
@@ -178,6 +196,8 @@ TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
       {"info '" + MediaPath("not_media.mkv") + "'", 1, "plug-in error 2"},
       {"frame '" + MediaPath("h264_aac.mkv") + "' --at 1/0 --out x.png", 2, "bad time"},
       {"frame '" + MediaPath("h264_aac.mkv") + "' --out x.png", 2, "missing --at"},
+      {"frame '" + MediaPath("h264_aac.mkv") + "' --at 0/1 --depth 12 --out x.png", 2,
+       "--depth must be 8 or 16"},
       {"sound '" + MediaPath("h264_aac.mkv") + "' --start 0/1 --samples many --out x", 2,
        "bad --samples"},
       {"play", 2, "missing FILE"},

@@ -50,6 +50,12 @@ std::string DescribeJson(ToolSession& session, A_Err result) {
   }
   if (told.alpha_label) json.String("alpha_label", HexBytes(*told.alpha_label));
   if (told.interlace_label) json.String("interlace_label", HexBytes(*told.interlace_label));
+  if (told.pixel_aspect) {
+    json.BeginObject("pixel_aspect")
+        .Int("num", told.pixel_aspect->num)
+        .Int("den", told.pixel_aspect->den)
+        .EndObject();
+  }
   if (told.sound_rate || told.sound_encoding || told.sound_sample_size || told.sound_channels) {
     json.BeginObject("sound");
     if (told.sound_rate) json.Number("rate", *told.sound_rate);

@@ -12,8 +12,9 @@ constexpr const char* kHelp =
     "usage: zarn-host info FILE [--plugin PATH]\n"
     "Imports FILE and prints one JSON object with what the plug-in told the host:\n"
     "result, size, duration {value, scale}, depth, width, height, fps {fixed, value},\n"
-    "alpha_label, interlace_label (hex bytes), sound {rate, encoding, sample_size,\n"
-    "channels} and info (the three information lines). Values not told are absent.\n";
+    "alpha_label and interlace_label (hex bytes), pixel_aspect {num, den}, sound {rate,\n"
+    "encoding, sample_size, channels} and info (the three information lines). Values\n"
+    "not told are absent.\n";
 
 }  // namespace
 

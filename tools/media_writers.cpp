@@ -42,16 +42,10 @@ struct OutputClose {
 };
 using OutputPtr = std::unique_ptr<AVFormatContext, OutputClose>;
 
-}  // namespace
-
-void WriteRaw(const std::string& path, const void* data, size_t size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) Fail(path, std::strerror(errno));
-  const bool written = std::fwrite(data, 1, size, file) == size;
-  if (std::fclose(file) != 0 || !written) Fail(path, "write error");
-}
-
-void WritePng(const std::string& path, const uint8_t* argb, int width, int height, int stride) {
+// One picture of `format` through FFmpeg's PNG encoder; `fill` writes the
+// frame's rows.
+template <typename Fill>
+void EncodePng(const std::string& path, AVPixelFormat format, int width, int height, Fill fill) {
   const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
   if (codec == nullptr) Fail(path, "no PNG encoder");
   CodecContextPtr encoder(avcodec_alloc_context3(codec));
@@ -60,25 +54,15 @@ void WritePng(const std::string& path, const uint8_t* argb, int width, int heigh
   if (!encoder || !frame || !packet) throw std::bad_alloc();
   encoder->width = width;
   encoder->height = height;
-  encoder->pix_fmt = AV_PIX_FMT_RGBA;
+  encoder->pix_fmt = format;
   encoder->time_base = AVRational{1, 1};
   Check(avcodec_open2(encoder.get(), codec, nullptr), path, "cannot open the PNG encoder");
 
-  frame->format = AV_PIX_FMT_RGBA;
+  frame->format = format;
   frame->width = width;
   frame->height = height;
   Check(av_frame_get_buffer(frame.get(), 0), path, "out of memory");
-  // The host's ARGB becomes PNG's RGBA: the same bytes, alpha moved last.
-  for (int y = 0; y < height; ++y) {
-    const uint8_t* in = argb + static_cast<ptrdiff_t>(y) * stride;
-    uint8_t* out = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
-    for (int x = 0; x < width; ++x, in += 4, out += 4) {
-      out[0] = in[1];
-      out[1] = in[2];
-      out[2] = in[3];
-      out[3] = in[0];
-    }
-  }
+  fill(*frame);
 
   std::string bytes;
   const auto keep = [&bytes](AVPacket* p) {
@@ -90,8 +74,55 @@ void WritePng(const std::string& path, const uint8_t* argb, int width, int heigh
 
   AVIOContext* io = nullptr;
   Check(avio_open(&io, path.c_str(), AVIO_FLAG_WRITE), path, "cannot create the file");
-  avio_write(io, reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+  avio_write(io, reinterpret_cast<const unsigned char*>(bytes.data()),
+             static_cast<int>(bytes.size()));
   Check(avio_closep(&io), path, "write error");
+}
+
+}  // namespace
+
+void WriteRaw(const std::string& path, const void* data, size_t size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) Fail(path, std::strerror(errno));
+  const bool written = std::fwrite(data, 1, size, file) == size;
+  if (std::fclose(file) != 0 || !written) Fail(path, "write error");
+}
+
+void WritePng(const std::string& path, const uint8_t* argb, int width, int height, int stride) {
+  // The host's ARGB becomes PNG's RGBA: the same bytes, alpha moved last.
+  EncodePng(path, AV_PIX_FMT_RGBA, width, height, [&](AVFrame& frame) {
+    for (int y = 0; y < height; ++y) {
+      const uint8_t* in = argb + static_cast<ptrdiff_t>(y) * stride;
+      uint8_t* out = frame.data[0] + static_cast<ptrdiff_t>(y) * frame.linesize[0];
+      for (int x = 0; x < width; ++x, in += 4, out += 4) {
+        out[0] = in[1];
+        out[1] = in[2];
+        out[2] = in[3];
+        out[3] = in[0];
+      }
+    }
+  });
+}
+
+void WritePng16(const std::string& path, const uint16_t* argb, int width, int height) {
+  // The host's 0..32768 becomes PNG's 0..65535, rounded; RGBA, big-endian.
+  const auto widen = [](uint16_t v) {
+    const uint32_t level = v < 32768 ? v : 32768;
+    return static_cast<uint16_t>((level * 65535 + 16384) / 32768);
+  };
+  EncodePng(path, AV_PIX_FMT_RGBA64BE, width, height, [&](AVFrame& frame) {
+    for (int y = 0; y < height; ++y) {
+      const uint16_t* in = argb + static_cast<ptrdiff_t>(y) * width * 4;
+      uint8_t* out = frame.data[0] + static_cast<ptrdiff_t>(y) * frame.linesize[0];
+      for (int x = 0; x < width; ++x, in += 4) {
+        for (const int c : {1, 2, 3, 0}) {
+          const uint16_t v = widen(in[c]);
+          *out++ = static_cast<uint8_t>(v >> 8);
+          *out++ = static_cast<uint8_t>(v & 0xFF);
+        }
+      }
+    }
+  });
 }
 
 void WriteWav(const std::string& path, const float* samples, size_t sample_frames, int rate) {

@@ -40,10 +40,10 @@ extern "C" {
 #include "video/convert_frame.h"
 #include "video/frame_search.h"
 #include "video/frame_timing.h"
+#include "video/opaque_black.h"
 
 namespace {
 
-constexpr PF_Pixel kOpaqueBlack{255, 0, 0, 0};
 // Seeks before the last resort of decoding from the start.
 constexpr int kEarlierSeeks = 3;
 
@@ -217,7 +217,7 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
     }
   }
   if (!delivered && world != nullptr) {
-    (void)suites.FillMatteSuite()->fill(nullptr, &kOpaqueBlack, nullptr, world);  // best effort
+    (void)FillOpaqueBlack(*suites.FillMatteSuite(), *world);  // best effort
   }
   TraceLine() << (delivered ? "SUCCEED!" : "SPARE!!!");
   return lock.Unlock();

@@ -99,13 +99,19 @@ enum : A_u_long {
   AEIO_MFlag_STILL = 8,
   AEIO_MFlag_VIDEO = 16,
   AEIO_MFlag_AUDIO = 32,
+  AEIO_MFlag_HSF_AWARE = 0x00400000,      // tells every item its pixel aspect
+  AEIO_MFlag_CAN_DRAW_DEEP = 0x40000000,  // draws into 16-bit worlds
 };
+enum : A_long { PF_WorldFlag_DEEP = 1, PF_WorldFlag_WRITEABLE = 2 };
+enum : A_u_short { PF_MAX_CHAN16 = 32768 };  // white in a 16-bit world
 enum : AEGP_MemFlag { AEGP_MemFlag_NONE = 0, AEGP_MemFlag_CLEAR = 1, AEGP_MemFlag_QUIET = 2 };
 enum : AEIO_SndEncoding { AEIO_E_UNSIGNED_PCM = 1, AEIO_E_SIGNED_PCM = 2, AEIO_E_SIGNED_FLOAT = 3 };
 enum : A_long { AEIO_ANY_CREATOR = -1 };
 enum : A_short { AEIO_AlphaLabel_VERSION = 0x0101, FIEL_Label_VERSION = 1 };
 enum : A_u_long { AEIO_Alpha_PREMUL = 0x1, FIEL_Tag = 0x4649454C /* 'FIEL' */ };
-enum : A_u_long { FIEL_Type_FRAME_RENDERED = 0, FIEL_Order_LOWER_FIRST = 1 };
+enum : A_u_long { FIEL_Type_FRAME_RENDERED = 0, FIEL_Type_INTERLACED = 1 };
+enum : A_u_long { FIEL_Order_UPPER_FIRST = 0, FIEL_Order_LOWER_FIRST = 1 };
+enum : A_u_char { AEIO_Alpha_STRAIGHT = 0 };  // the label's alpha type
 enum { AEIO_MAX_MODULE_NAME_LEN = 31, AEIO_MAX_TYPES = 16, AEIO_MAX_AUX_EXT = 16 };
 
 // ---------------------------------------------------------------- SPBasicSuite
@@ -125,6 +131,9 @@ enum : SPErr { kSPNoError = 0, kSPSuiteNotFoundError = 0x53214664 /* 'S!Fd' */ }
 // ---------------------------------------------------------------- records
 struct PF_Pixel {  // 8-bit, in memory order alpha, red, green, blue
   A_u_char alpha, red, green, blue;
+};
+struct PF_Pixel16 {  // the same order, each 0..PF_MAX_CHAN16
+  A_u_short alpha, red, green, blue;
 };
 
 struct PF_EffectWorld {
@@ -357,7 +366,7 @@ struct AEGP_IOInSuite4 {
   A_Err (*AEGP_SetInSpecDimensions)(AEIO_InSpecH inH, A_long widthL, A_long heightL);     // 16
   AEGP_UnusedEntry AEGP_InSpecGetRationalDimensions;                                      // 17
   AEGP_UnusedEntry AEGP_GetInSpecHSF;                                                     // 18
-  AEGP_UnusedEntry AEGP_SetInSpecHSF;                                                     // 19
+  A_Err (*AEGP_SetInSpecHSF)(AEIO_InSpecH inH, const A_Ratio* hsf);                       // 19
   AEGP_UnusedEntry AEGP_GetInSpecSoundRate;                                               // 20
   A_Err (*AEGP_SetInSpecSoundRate)(AEIO_InSpecH inH, A_FpLong rateF);                     // 21
   AEGP_UnusedEntry AEGP_GetInSpecSoundEncoding;                                           // 22
@@ -375,8 +384,9 @@ struct AEGP_IOInSuite4 {
 // "PF Fill Matte Suite", version 2.
 struct PF_FillMatteSuite2 {
   PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
-                 PF_EffectWorld* world);              // 0: a null rect fills the whole world
-  AEGP_UnusedEntry fill16;                            // 1
+                 PF_EffectWorld* world);  // 0: a null rect fills the whole world
+  PF_Err (*fill16)(PF_ProgPtr effect_ref, const PF_Pixel16* color, const PF_Rect* dst_rect,
+                   PF_EffectWorld* world);            // 1: the same for 16-bit worlds
   AEGP_UnusedEntry premultiply_and_float_entries[5];  // 2..6
 };
 
@@ -410,6 +420,7 @@ static_assert(sizeof(A_Time) == 8 && alignof(A_Time) == 4);
 static_assert(sizeof(A_LRect) == 16);
 static_assert(sizeof(AEIO_RationalScale) == 16);
 static_assert(sizeof(PF_Pixel) == 4);
+static_assert(sizeof(PF_Pixel16) == 8);
 
 static_assert(sizeof(SPBasicSuite) == 7 * 8);
 ZARN_CHECK_SLOT(SPBasicSuite, ReleaseSuite, 1);
@@ -504,11 +515,13 @@ ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecInterlaceLabel, 10);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecAlphaLabel, 12);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecDuration, 14);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecDimensions, 16);
+ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecHSF, 19);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundRate, 21);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundEncoding, 23);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundSampleSize, 25);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundChannels, 27);
 static_assert(sizeof(PF_FillMatteSuite2) == 7 * 8);
+ZARN_CHECK_SLOT(PF_FillMatteSuite2, fill16, 1);
 
 #undef ZARN_CHECK_SLOT
 #undef ZARN_CHECK_LAYOUT

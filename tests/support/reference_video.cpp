@@ -1,5 +1,6 @@
 #include "tests/support/reference_video.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -21,7 +22,6 @@ struct Closer {
   void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
   void operator()(AVFrame* f) const { av_frame_free(&f); }
   void operator()(AVPacket* p) const { av_packet_free(&p); }
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
 template <typename T>
 using Own = std::unique_ptr<T, Closer>;
@@ -55,35 +55,120 @@ bool FullRange(const AVFrame& f) {
          fmt == AV_PIX_FMT_YUVJ411P;
 }
 
-bool Convert(const AVFrame& f, int width, int height, ReferenceColour colour, Own<SwsContext>& sws,
-             std::vector<uint8_t>* out) {
-  sws.reset(sws_getCachedContext(sws.release(), f.width, f.height,
-                                 static_cast<AVPixelFormat>(f.format), width, height,
-                                 AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr, nullptr));
-  if (!sws) return false;
+int MaxDepth(const AVPixFmtDescriptor& desc) {
+  int depth = 0;
+  for (int c = 0; c < desc.nb_components; ++c) depth = std::max(depth, desc.comp[c].depth);
+  return depth;
+}
+
+// A d-bit maximum moved up to 16 bits by a shift, as swscale moves samples
+// it does not convert through a matrix.
+uint32_t Shifted(int depth) {
+  depth = std::min(depth, 16);
+  return ((1u << depth) - 1) << (16 - depth);
+}
+
+// The deep mapping written out on its own. swscale gives YUV pictures as
+// 16-bit G, B, R (A) planes and RGB ones as RGBA64, and puts white at a full
+// scale F that depends on the source: 65535 for RGB sources; for YUV colours
+// 255 * 256 at limited range (its 8-bit white scaled by 256) and the shifted
+// d-bit maximum at full range; for YUV alpha the shifted maximum of the
+// alpha's depth. Each channel becomes v * 32768 / F, rounded to nearest, no
+// more than 32768.
+uint16_t HostLevel(uint32_t v, uint32_t full) {
+  return static_cast<uint16_t>(std::min<uint32_t>(32768, (v * 32768 + full / 2) / full));
+}
+
+uint16_t At(const std::vector<uint8_t>& plane, size_t i) {
+  uint16_t v;
+  std::memcpy(&v, plane.data() + i * 2, 2);
+  return v;
+}
+
+}  // namespace
+
+ReferenceConverter::~ReferenceConverter() { sws_freeContext(sws_); }
+
+bool ReferenceConverter::Scale(const AVFrame& f, int width, int height, ReferenceColour colour,
+                               int format, int pixel_bytes,
+                               std::vector<std::vector<uint8_t>>* out) {
+  sws_ = sws_getCachedContext(sws_, f.width, f.height, static_cast<AVPixelFormat>(f.format), width,
+                              height, static_cast<AVPixelFormat>(format), SWS_POINT, nullptr,
+                              nullptr, nullptr);
+  if (sws_ == nullptr) return false;
   const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
   if (!(desc->flags & AV_PIX_FMT_FLAG_RGB)) {
     const int* coeffs = sws_getCoefficients(Matrix(f, colour));
-    sws_setColorspaceDetails(sws.get(), coeffs, FullRange(f) ? 1 : 0, coeffs, 1, 0, 1 << 16,
-                             1 << 16);
+    sws_setColorspaceDetails(sws_, coeffs, FullRange(f) ? 1 : 0, coeffs, 1, 0, 1 << 16, 1 << 16);
   }
-  // Rows padded to 64 bytes as any SIMD writer may want; copied out packed.
-  const int stride = FFALIGN(width * 4, 64);
-  std::vector<uint8_t> padded(static_cast<size_t>(stride) * height + 64);
-  uint8_t* planes[4] = {padded.data()};
-  int strides[4] = {stride};
-  if (sws_scale(sws.get(), f.data, f.linesize, 0, f.height, planes, strides) != height) {
-    return false;
+  // Each plane in a buffer of its own, rows padded to 64 bytes as any SIMD
+  // writer may want; copied out packed.
+  const int count = av_pix_fmt_count_planes(static_cast<AVPixelFormat>(format));
+  const size_t row = static_cast<size_t>(width) * pixel_bytes;
+  const int stride = FFALIGN(static_cast<int>(row), 64);
+  std::vector<std::vector<uint8_t>> padded(static_cast<size_t>(count));
+  uint8_t* planes[4] = {};
+  int strides[4] = {};
+  for (int p = 0; p < count; ++p) {
+    padded[p].resize(static_cast<size_t>(stride) * height + 64);
+    planes[p] = padded[p].data();
+    strides[p] = stride;
   }
-  out->resize(static_cast<size_t>(width) * 4 * height);
-  for (int y = 0; y < height; ++y) {
-    std::memcpy(out->data() + static_cast<size_t>(y) * width * 4,
-                padded.data() + static_cast<size_t>(y) * stride, static_cast<size_t>(width) * 4);
+  if (sws_scale(sws_, f.data, f.linesize, 0, f.height, planes, strides) != height) return false;
+  out->assign(static_cast<size_t>(count), std::vector<uint8_t>(row * height));
+  for (int p = 0; p < count; ++p) {
+    for (int y = 0; y < height; ++y) {
+      std::memcpy((*out)[p].data() + y * row, padded[p].data() + static_cast<size_t>(y) * stride,
+                  row);
+    }
   }
   return true;
 }
 
-}  // namespace
+bool ReferenceConverter::Convert(const AVFrame& f, int width, int height, ReferenceColour colour,
+                                 ReferenceDepth depth, std::vector<uint8_t>* out) {
+  const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f.format));
+  if (desc == nullptr) return false;
+  std::vector<std::vector<uint8_t>> planes;
+  if (depth == ReferenceDepth::k8Bit) {
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, &planes)) return false;
+    *out = std::move(planes[0]);
+    return true;
+  }
+  const size_t pixels = static_cast<size_t>(width) * height;
+  std::vector<uint16_t> levels(pixels * 4);
+  const bool alpha = (desc->flags & AV_PIX_FMT_FLAG_ALPHA) != 0;
+  if (MaxDepth(*desc) <= 8) {
+    // The 8-bit picture, widened as the host widens: (v * 32768 + 128) / 255.
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_ARGB, 4, &planes)) return false;
+    for (size_t i = 0; i < levels.size(); ++i) {
+      levels[i] = static_cast<uint16_t>((planes[0][i] * 32768u + 128) / 255);
+    }
+  } else if (desc->flags & AV_PIX_FMT_FLAG_RGB) {
+    if (!Scale(f, width, height, colour, AV_PIX_FMT_RGBA64, 8, &planes)) return false;
+    for (size_t i = 0; i < pixels; ++i) {
+      levels[i * 4] = HostLevel(At(planes[0], i * 4 + 3), 65535);
+      for (size_t c = 0; c < 3; ++c)
+        levels[i * 4 + 1 + c] = HostLevel(At(planes[0], i * 4 + c), 65535);
+    }
+  } else {
+    if (!Scale(f, width, height, colour, alpha ? AV_PIX_FMT_GBRAP16 : AV_PIX_FMT_GBRP16, 2,
+               &planes)) {
+      return false;
+    }
+    const uint32_t colour_full = FullRange(f) ? Shifted(desc->comp[0].depth) : 255 * 256;
+    const uint32_t alpha_full = alpha ? Shifted(desc->comp[desc->nb_components - 1].depth) : 0;
+    for (size_t i = 0; i < pixels; ++i) {
+      levels[i * 4] = alpha ? HostLevel(At(planes[3], i), alpha_full) : 32768;
+      levels[i * 4 + 1] = HostLevel(At(planes[2], i), colour_full);  // planes G, B, R
+      levels[i * 4 + 2] = HostLevel(At(planes[0], i), colour_full);
+      levels[i * 4 + 3] = HostLevel(At(planes[1], i), colour_full);
+    }
+  }
+  out->resize(levels.size() * 2);
+  std::memcpy(out->data(), levels.data(), out->size());
+  return true;
+}
 
 int64_t ReferenceVideo::FramePts() const {
   if (rate_num <= 0 || tb_num <= 0) return 0;
@@ -110,7 +195,7 @@ A_Time ReferenceVideo::TimeOf(int i) const {
 }
 
 ReferenceVideo DecodeReference(const std::string& path, int width, int height,
-                               ReferenceColour colour) {
+                               ReferenceColour colour, ReferenceDepth depth) {
   ReferenceVideo ref;
   AVFormatContext* raw = nullptr;
   if (avformat_open_input(&raw, path.c_str(), nullptr, nullptr) < 0) {
@@ -153,10 +238,11 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
   ref.origin = OriginIn(OriginOfFile(*fmt), stream->time_base);
   ref.width = width > 0 ? width : dec->width;
   ref.height = height > 0 ? height : dec->height;
+  ref.depth = depth;
 
   Own<AVPacket> packet(av_packet_alloc());
   Own<AVFrame> frame(av_frame_alloc());
-  Own<SwsContext> sws;
+  ReferenceConverter converter;
   auto drain = [&]() -> bool {
     for (;;) {
       const int ret = avcodec_receive_frame(dec.get(), frame.get());
@@ -167,7 +253,7 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
       if (pic.ts == AV_NOPTS_VALUE) {  // no timestamps at all: one frame after another
         pic.ts = ref.pictures.empty() ? ref.start_time : ref.pictures.back().ts + ref.FramePts();
       }
-      if (!Convert(*frame, ref.width, ref.height, colour, sws, &pic.argb)) return false;
+      if (!converter.Convert(*frame, ref.width, ref.height, colour, depth, &pic.argb)) return false;
       ref.pictures.push_back(std::move(pic));
     }
   };
@@ -189,10 +275,18 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
   return ref;
 }
 
-std::vector<uint8_t> OpaqueBlack(int width, int height) {
-  std::vector<uint8_t> black(static_cast<size_t>(width) * height * 4, 0);
-  for (size_t i = 0; i < black.size(); i += 4) black[i] = 255;
-  return black;
+std::vector<uint8_t> OpaqueBlack(int width, int height, ReferenceDepth depth) {
+  const size_t pixels = static_cast<size_t>(width) * height;
+  if (depth == ReferenceDepth::k8Bit) {
+    std::vector<uint8_t> black(pixels * 4, 0);
+    for (size_t i = 0; i < black.size(); i += 4) black[i] = 255;
+    return black;
+  }
+  std::vector<uint16_t> black(pixels * 4, 0);
+  for (size_t i = 0; i < black.size(); i += 4) black[i] = 32768;
+  std::vector<uint8_t> bytes(black.size() * 2);
+  std::memcpy(bytes.data(), black.data(), bytes.size());
+  return bytes;
 }
 
 }  // namespace zarn_test

@@ -1,0 +1,23 @@
+// The scaler and the scratch a footage item keeps for its conversions.
+#pragma once
+
+#include <cstdint>
+
+#include "footage/footage_item.h"
+
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
+// Point-scales the whole picture to width x height pixels of `format` into
+// `planes` (one for packed formats), rows `strides` bytes apart, with the
+// kept scaler (remade when the source or destination changes) set to the
+// picture's colour rule. False when the scaler cannot be made or does not
+// deliver every row.
+bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
+                  AVPixelFormat format, uint8_t* const planes[4], const int strides[4]);
+
+// The kept scratch, grown to hold `height` rows of `row_bytes` each; rows
+// start 64 bytes apart at least, so a converter's whole-block writes past a
+// row's end stay inside. Null when it cannot be had.
+uint8_t* ScratchRows(VideoReader& video, int64_t row_bytes, int height, int* stride);

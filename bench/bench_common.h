@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
 #include <string>
 #include <vector>
+
+#include <unistd.h>  // mkdtemp
 
 #include "host/standin_host.h"
 
@@ -145,6 +148,31 @@ class PlainReader {
 // One frame request as the compositing host makes it: straight through the
 // registered function block, without the stand-in host's own checks of the
 // whole buffer around the call (which would dominate a 1080p frame).
+// A working folder with the trace log's folder in it, for the length of a
+// run, so trace lines cost what they cost in use.
+class LogFolder {
+ public:
+  LogFolder() : previous_(std::filesystem::current_path()) {
+    std::string dir = (std::filesystem::temp_directory_path() / "zarn-bench-XXXXXX").string();
+    if (mkdtemp(dir.data()) == nullptr) return;
+    dir_ = dir;
+    std::filesystem::create_directories(dir_ / "Plug-ins" / "zarn_plus");
+    std::filesystem::current_path(dir_);
+  }
+  ~LogFolder() {
+    if (dir_.empty()) return;
+    std::error_code ignored;
+    std::filesystem::current_path(previous_, ignored);
+    std::filesystem::remove_all(dir_, ignored);
+  }
+  LogFolder(const LogFolder&) = delete;
+  LogFolder& operator=(const LogFolder&) = delete;
+  bool ok() const { return !dir_.empty(); }
+
+ private:
+  std::filesystem::path previous_, dir_;
+};
+
 inline A_Err Draw(standin::Host& host, AEIO_InSpecH spec, A_Time t, standin::World& world) {
   AEIO_DrawSparseFramePB pb{};
   pb.qual = 1;

@@ -9,7 +9,6 @@
 // RGB, which leaves the interleaving and the host's levels undone). Each is
 // run twice, alternating, and the better run counts: the machine may be
 // shared. The module's playback into 8-bit worlds is shown beside it.
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -18,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_common.h"
 #include "host/standin_host.h"
 
 extern "C" {
@@ -140,12 +140,8 @@ double ModulePlayback(standin::Host& host, const std::string& path, int frames, 
 int RunDeepBench(int argc, char** argv) {
   const std::string path = argc > 2 ? std::filesystem::absolute(argv[2]).string()
                                     : std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc_10bit_1080p.mkv";
-  // A working directory with the log folder, so trace lines cost what they cost in use.
-  const auto previous = std::filesystem::current_path();
-  std::string dir = (std::filesystem::temp_directory_path() / "zarn-bench-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return 1;
-  std::filesystem::create_directories(std::filesystem::path(dir) / "Plug-ins" / "zarn_plus");
-  std::filesystem::current_path(dir);
+  const bench::LogFolder folder;
+  if (!folder.ok()) return 1;
   av_log_set_level(AV_LOG_ERROR);
 
   int status = 1;
@@ -178,7 +174,5 @@ int RunDeepBench(int argc, char** argv) {
       std::printf("cannot play %s\n", path.c_str());
     }
   }
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(dir);
   return status;
 }

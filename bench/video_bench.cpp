@@ -12,7 +12,6 @@
 //   - reverse playback, scrubbing and frame blending (bench/access_bench.cpp).
 // The module writes its trace log as in use: the run takes place in a
 // temporary directory holding Plug-ins/zarn_plus/.
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -189,16 +188,10 @@ int main(int argc, char** argv) {
     files = {std::string(ZARN_BENCH_MEDIA_DIR) + "/h264_1080p.mkv",
              std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc_1080p.mkv"};
   }
-  // A working directory with the log folder, so trace lines cost what they cost in use.
-  const auto previous = std::filesystem::current_path();
-  std::string dir = (std::filesystem::temp_directory_path() / "zarn-bench-XXXXXX").string();
-  if (mkdtemp(dir.data()) == nullptr) return 1;
-  std::filesystem::create_directories(std::filesystem::path(dir) / "Plug-ins" / "zarn_plus");
-  std::filesystem::current_path(dir);
+  const LogFolder folder;
+  if (!folder.ok()) return 1;
   av_log_set_level(AV_LOG_ERROR);
   int status = 0;
   for (const std::string& file : files) status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed);
-  std::filesystem::current_path(previous);
-  std::filesystem::remove_all(dir);
   return status;
 }

@@ -3,6 +3,8 @@
 // as the host makes it.
 #pragma once
 
+#include <unistd.h>  // mkdtemp
+
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -10,8 +12,6 @@
 #include <limits>
 #include <string>
 #include <vector>
-
-#include <unistd.h>  // mkdtemp
 
 #include "host/standin_host.h"
 

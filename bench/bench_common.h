@@ -145,9 +145,6 @@ class PlainReader {
   bool ok_ = false;
 };
 
-// One frame request as the compositing host makes it: straight through the
-// registered function block, without the stand-in host's own checks of the
-// whole buffer around the call (which would dominate a 1080p frame).
 // A working folder with the trace log's folder in it, for the length of a
 // run, so trace lines cost what they cost in use.
 class LogFolder {
@@ -173,6 +170,9 @@ class LogFolder {
   std::filesystem::path previous_, dir_;
 };
 
+// One frame request as the compositing host makes it: straight through the
+// registered function block, without the stand-in host's own checks of the
+// whole buffer around the call (which would dominate a 1080p frame).
 inline A_Err Draw(standin::Host& host, AEIO_InSpecH spec, A_Time t, standin::World& world) {
   AEIO_DrawSparseFramePB pb{};
   pb.qual = 1;

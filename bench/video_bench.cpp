@@ -84,38 +84,39 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     return err == A_Err_NONE ? spec : nullptr;
   };
 
-  // Playback.
+  // Playback: the plain loop, the module, and the module with each frame's
+  // sound take turns, twice, and the better run of each counts, so the
+  // machine's drift during the run moves all three alike.
   int frames = 0;
-  const double plain_fps = PlainPlayback(path, 0, &frames);
   int frames1 = 0;
   const double plain1_fps = PlainPlayback(path, 1, &frames1);
-  double import_s = 0;
-  AEIO_InSpecH spec = timed_import(&import_s);
-  if (spec == nullptr) {
-    std::printf("import failed\n");
-    return 1;
-  }
+  double plain_fps = 0, module_fps = 0, sound_fps = 0, import_s = 0, import_best = 1e30;
   standin::World world(kWidth, kHeight);
-  auto t0 = Clock::now();
-  for (int i = 0; i < frames; ++i) Draw(host, spec, times.At(i), world);
-  const double module_fps = frames / Seconds(t0, Clock::now());
-  host.Dispose(spec);
-
-  // The same with the sound of each frame after it, as the host previews.
-  const std::optional<A_FpLong> told_rate = host.TellsFor(spec).sound_rate;
-  double sound_fps = 0;
-  if (told_rate) {
+  std::vector<float> sound;
+  for (int round = 0; round < 2; ++round) {
+    plain_fps = std::max(plain_fps, PlainPlayback(path, 0, &frames));
+    AEIO_InSpecH spec = timed_import(&import_s);
+    if (spec == nullptr) {
+      std::printf("import failed\n");
+      return 1;
+    }
+    import_best = std::min(import_best, import_s);
+    const std::optional<A_FpLong> told_rate = host.TellsFor(spec).sound_rate;
+    auto t0 = Clock::now();
+    for (int i = 0; i < frames; ++i) Draw(host, spec, times.At(i), world);
+    module_fps = std::max(module_fps, frames / Seconds(t0, Clock::now()));
+    host.Dispose(spec);
+    if (!told_rate) continue;
     spec = timed_import(&import_s);
-    std::vector<float> sound;
     t0 = Clock::now();
     for (int i = 0; i < frames; ++i) {
       Draw(host, spec, times.At(i), world);
       SoundOfFrame(host, spec, times, i, static_cast<int>(*told_rate), sound);
     }
-    sound_fps = frames / Seconds(t0, Clock::now());
+    sound_fps = std::max(sound_fps, frames / Seconds(t0, Clock::now()));
     host.Dispose(spec);
   }
-  std::printf("import: %.1f ms\n", import_s * 1000);
+  std::printf("import: %.1f ms\n", import_best * 1000);
   std::fflush(stdout);
   std::printf(
       "playback, %d frames at %dx%d: module %.1f fps, plain loop (auto threads) %.1f fps,"
@@ -132,7 +133,7 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
   std::vector<int> order(static_cast<size_t>(requests));
   for (int& i : order) i = pick(rng);
 
-  spec = timed_import(&import_s);
+  AEIO_InSpecH spec = timed_import(&import_s);
   std::vector<double> module_ms;
   for (const int i : order) {
     const auto a = Clock::now();

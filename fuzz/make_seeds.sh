@@ -14,7 +14,11 @@ opens() { ffprobe -v quiet -show_streams "$1" >/dev/null 2>&1; }
 clips=(h264_aac.mkv h264_mp3.flv h264_aac.flv hevc.mkv vp9_opus.mkv mpeg4.mkv
        two_streams.mkv subtitles.mkv mjpeg_full.mkv pcm_s16_48k.mkv flac_44k.mkv
        aac_48k.mkv mp3_44k.mkv ac3_51.mkv opus_48k.mkv vorbis_44k.mkv aac_44k.flv
-       mp3_22k.flv cover_art.mkv no_duration.mkv rate_over_1000.mkv)
+       mp3_22k.flv cover_art.mkv no_duration.mkv rate_over_1000.mkv
+       sync_before.mkv sync_after.flv no_picture_size.mkv no_sound_rate.mkv
+       three_sound_tracks.mkv vp8_vorbis.mkv hevc_10bit.mkv av1_10bit.mkv
+       gradient_10bit.mkv ffv1_rgba.mkv prores_4444.mkv png.mkv utvideo.mkv
+       field_tt.mkv sar_32_27.mkv)
 for clip in "${clips[@]}"; do
   src=$media/$clip
   [ -f "$src" ] || continue

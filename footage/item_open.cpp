@@ -31,6 +31,24 @@ int32_t ToldRate(const FootageOptions& record) {
   return static_cast<int32_t>(std::lround(rate));
 }
 
+// Opens `reader`'s demuxer, decoder and frame for the stream `facts` and
+// gives it to the item's `slot`; null, leaving the slot empty, when any of
+// them cannot be had.
+template <typename Reader>
+Reader* OpenReader(FootageItem& item, const StreamFacts& facts, std::unique_ptr<Reader> reader,
+                   FramePtr Reader::*frame, std::unique_ptr<Reader>& slot) {
+  reader->source = &item.source;
+  reader->facts = &facts;
+  reader->format = OpenStreamDemuxer(item.source, facts);
+  if (!reader->format) return nullptr;
+  reader->decoder = OpenDecoder(*facts.params, facts.time_base);
+  ((*reader).*frame).reset(av_frame_alloc());
+  if (!reader->decoder || !((*reader).*frame)) return nullptr;
+  slot = std::move(reader);
+  NoteItemOpened(item);
+  return slot.get();
+}
+
 }  // namespace
 
 FormatContextPtr OpenStreamDemuxer(const MediaSource& source, const StreamFacts& facts) {
@@ -65,20 +83,10 @@ VideoReader* OpenedVideo(const FootageOptions& record, FootageItem& item) {
     NoteItemUsed(item);
     return item.video.get();
   }
-  const StreamFacts& facts = item.video_facts;
-  if (!record.video_open || facts.index < 0) return nullptr;
+  if (!record.video_open || item.video_facts.index < 0) return nullptr;
   auto video = std::make_unique<VideoReader>();
-  video->source = &item.source;
-  video->facts = &facts;
   video->cache_id = item.id;
-  video->format = OpenStreamDemuxer(item.source, facts);
-  if (!video->format) return nullptr;
-  video->decoder = OpenDecoder(*facts.params, facts.time_base);
-  video->picture.reset(av_frame_alloc());
-  if (!video->decoder || !video->picture) return nullptr;
-  item.video = std::move(video);
-  NoteItemOpened(item);
-  return item.video.get();
+  return OpenReader(item, item.video_facts, std::move(video), &VideoReader::picture, item.video);
 }
 
 SoundReader* OpenedSound(const FootageOptions& record, FootageItem& item) {
@@ -93,17 +101,8 @@ SoundReader* OpenedSound(const FootageOptions& record, FootageItem& item) {
     return nullptr;
   }
   auto sound = std::make_unique<SoundReader>();
-  sound->source = &item.source;
-  sound->facts = &facts;
   sound->rate = rate;
-  sound->format = OpenStreamDemuxer(item.source, facts);
-  if (!sound->format) return nullptr;
-  sound->decoder = OpenDecoder(*facts.params, facts.time_base);
-  sound->frame.reset(av_frame_alloc());
-  if (!sound->decoder || !sound->frame) return nullptr;
-  item.sound = std::move(sound);
-  NoteItemOpened(item);
-  return item.sound.get();
+  return OpenReader(item, facts, std::move(sound), &SoundReader::frame, item.sound);
 }
 
 void CloseItem(FootageItem& item) {

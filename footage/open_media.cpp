@@ -8,7 +8,7 @@
 // 3. The first video stream (attached cover pictures are not footage); one
 //    faster than 1000 fps, or one FFmpeg cannot size, is not used.
 // 4. Its decoder (2 on failure, audio not looked at), the picture fields and
-//    a frame (4 when it cannot be allocated).
+//    what later opens need of the stream (4 when it cannot be kept).
 // 5. The first audio stream, independently of the video; one without a
 //    sample rate is not used; its decoder (2 on failure, replacing an
 //    earlier 4).
@@ -103,9 +103,7 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   record.pixel_aspect =
       PixelAspectFrom(av_guess_sample_aspect_ratio(open.probed.get(), &stream, nullptr));
   record.fields = FieldsFrom(stream.codecpar->field_order);
-  // The frame a request decodes into: refused here when it cannot be had.
-  const FramePtr picture(av_frame_alloc());
-  if (!picture || !KeepFacts(stream, open.item->video_facts)) return A_Err_ALLOC;
+  if (!KeepFacts(stream, open.item->video_facts)) return A_Err_ALLOC;
   return A_Err_NONE;
 }
 

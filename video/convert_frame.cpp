@@ -29,13 +29,9 @@ bool ConvertTo8BitWorld(VideoReader& video, const AVFrame& picture, PF_EffectWor
   }
 
   int stride = 0;
-  uint8_t* scratch = ScratchRows(video, int64_t{width} * 4, height, &stride);
+  const uint8_t* scratch =
+      ScaleToScratch(video, picture, width, height, AV_PIX_FMT_ARGB, 4, &stride);
   if (scratch == nullptr) return false;
-  uint8_t* const planes[4] = {scratch, nullptr, nullptr, nullptr};
-  const int strides[4] = {stride, 0, 0, 0};
-  if (!ScalePicture(video, picture, width, height, AV_PIX_FMT_ARGB, planes, strides)) {
-    return false;
-  }
   const size_t row_bytes = static_cast<size_t>(width) * 4;
   for (int y = 0; y < height; ++y) {
     std::memcpy(host + int64_t{y} * world.rowbytes, scratch + int64_t{y} * stride, row_bytes);

@@ -13,13 +13,9 @@ namespace {
 // 8-bit sources: converted as for an 8-bit world, then widened.
 bool Widened(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world, uint8_t* host) {
   int stride = 0;
-  uint8_t* scratch = ScratchRows(video, int64_t{world.width} * 4, world.height, &stride);
+  const uint8_t* scratch =
+      ScaleToScratch(video, picture, world.width, world.height, AV_PIX_FMT_ARGB, 4, &stride);
   if (scratch == nullptr) return false;
-  uint8_t* const planes[4] = {scratch, nullptr, nullptr, nullptr};
-  const int strides[4] = {stride, 0, 0, 0};
-  if (!ScalePicture(video, picture, world.width, world.height, AV_PIX_FMT_ARGB, planes, strides)) {
-    return false;
-  }
   for (int y = 0; y < world.height; ++y) {
     HostRowFromArgb8(scratch + int64_t{y} * stride, world.width,
                      reinterpret_cast<uint16_t*>(host + int64_t{y} * world.rowbytes));
@@ -61,14 +57,9 @@ bool FromPlanes(VideoReader& video, const AVFrame& picture, const DeepScales& sc
 bool FromPacked(VideoReader& video, const AVFrame& picture, const DeepScales& scales,
                 PF_EffectWorld& world, uint8_t* host) {
   int stride = 0;
-  uint8_t* scratch = ScratchRows(video, int64_t{world.width} * 8, world.height, &stride);
+  const uint8_t* scratch =
+      ScaleToScratch(video, picture, world.width, world.height, AV_PIX_FMT_RGBA64, 8, &stride);
   if (scratch == nullptr) return false;
-  uint8_t* const planes[4] = {scratch, nullptr, nullptr, nullptr};
-  const int strides[4] = {stride, 0, 0, 0};
-  if (!ScalePicture(video, picture, world.width, world.height, AV_PIX_FMT_RGBA64, planes,
-                    strides)) {
-    return false;
-  }
   for (int y = 0; y < world.height; ++y) {
     HostRowFromRgba64(reinterpret_cast<const uint16_t*>(scratch + int64_t{y} * stride), world.width,
                       scales, reinterpret_cast<uint16_t*>(host + int64_t{y} * world.rowbytes));

@@ -17,10 +17,6 @@
 //      B-frames and open GOPs can land a seek past the target.
 #include <algorithm>
 #include <new>
-
-extern "C" {
-#include <libavutil/imgutils.h>
-}
 #include <optional>
 
 #include "diag/trace_log.h"
@@ -41,6 +37,10 @@ extern "C" {
 #include "video/frame_search.h"
 #include "video/frame_timing.h"
 #include "video/opaque_black.h"
+
+extern "C" {
+#include <libavutil/imgutils.h>
+}
 
 namespace {
 

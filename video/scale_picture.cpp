@@ -44,6 +44,15 @@ bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int hei
                    strides) == height;
 }
 
+uint8_t* ScaleToScratch(VideoReader& video, const AVFrame& picture, int width, int height,
+                        AVPixelFormat format, int pixel_bytes, int* stride) {
+  uint8_t* scratch = ScratchRows(video, int64_t{width} * pixel_bytes, height, stride);
+  if (scratch == nullptr) return nullptr;
+  uint8_t* const planes[4] = {scratch, nullptr, nullptr, nullptr};
+  const int strides[4] = {*stride, 0, 0, 0};
+  return ScalePicture(video, picture, width, height, format, planes, strides) ? scratch : nullptr;
+}
+
 uint8_t* ScratchRows(VideoReader& video, int64_t row_bytes, int height, int* stride) {
   const int64_t padded = FFALIGN(row_bytes, int64_t{kScratchRowAlign});
   const int64_t needed = padded * height + kScratchRowAlign;

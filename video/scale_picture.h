@@ -21,3 +21,9 @@ bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int hei
 // start 64 bytes apart at least, so a converter's whole-block writes past a
 // row's end stay inside. Null when it cannot be had.
 uint8_t* ScratchRows(VideoReader& video, int64_t row_bytes, int height, int* stride);
+
+// Point-scales the picture into the kept scratch as packed `format`,
+// `pixel_bytes` a pixel: the first row, with rows *stride bytes apart; null
+// when the scratch cannot be had or the conversion fails.
+uint8_t* ScaleToScratch(VideoReader& video, const AVFrame& picture, int width, int height,
+                        AVPixelFormat format, int pixel_bytes, int* stride);

@@ -91,6 +91,13 @@ class OpenItems : public ::testing::Test {
     }
   }
 
+  // Renames a file the test owns; a file held open cannot be renamed on Windows.
+  static void Move(const fs::path& from, const fs::path& to) {
+    std::error_code error;
+    fs::rename(from, to, error);
+    ASSERT_FALSE(error) << from << " -> " << to << ": " << error.message();
+  }
+
   A_Err CloseSources(AEIO_InSpecH spec) {
     return s_->host.callbacks().AEIO_CloseSourceFiles(s_->host.BasicData(), spec);
   }
@@ -194,37 +201,31 @@ TEST_F(OpenItems, ClosedFileCanMoveAndComeBack) {
   EXPECT_LE(HandlesOn(path), 0) << "closed, the file is not held";
 
   // Renamed away and back between requests.
-  std::error_code error;
-  fs::rename(path, moved, error);
-  ASSERT_FALSE(error) << "the file is still held: " << error.message();
-  fs::rename(moved, path, error);
-  ASSERT_FALSE(error) << error.message();
+  ASSERT_NO_FATAL_FAILURE(Move(path, moved)) << "the file is still held";
+  ASSERT_NO_FATAL_FAILURE(Move(moved, path));
   for (int n = 0; n < 4; ++n) Ask(item, rng, "after renaming back");
 
   // Gone while closed, then back.
   ASSERT_EQ(CloseSources(item.spec), A_Err_NONE);
-  fs::rename(path, moved, error);
-  ASSERT_FALSE(error) << error.message();
+  ASSERT_NO_FATAL_FAILURE(Move(path, moved));
   answers_black_and_silence("gone");
-  fs::rename(moved, path, error);
-  ASSERT_FALSE(error) << error.message();
+  ASSERT_NO_FATAL_FAILURE(Move(moved, path));
   for (int n = 0; n < 4; ++n) Ask(item, rng, "back");
 
   // Changed to another clip while closed, then the original again.
   ASSERT_EQ(CloseSources(item.spec), A_Err_NONE);
-  fs::rename(path, moved, error);
-  ASSERT_FALSE(error) << error.message();
+  ASSERT_NO_FATAL_FAILURE(Move(path, moved));
   fs::copy_file(zarn_test::MediaPath("silent.mkv"), path);
   answers_black_and_silence("changed");
   ASSERT_EQ(CloseSources(item.spec), A_Err_NONE);
   fs::remove(path);
-  fs::rename(moved, path, error);
-  ASSERT_FALSE(error) << error.message();
+  ASSERT_NO_FATAL_FAILURE(Move(moved, path));
   for (int n = 0; n < 4; ++n) Ask(item, rng, "restored");
 
   EXPECT_EQ(s_->Close(item.spec), A_Err_NONE);
   EXPECT_TRUE(s_->Clean());
   s_.reset();
+  std::error_code error;
   fs::remove_all(dir, error);
 }
 

@@ -22,8 +22,11 @@ build: deps $(BUILD)/CMakeCache.txt
 
 # The whole suite twice: a plain tree, then one under AddressSanitizer and
 # UndefinedBehaviorSanitizer, where any report fails the run; then the tests
-# that call from many threads under ThreadSanitizer.
-test: test-plain test-asan test-tsan
+# that call from many threads under ThreadSanitizer. Each part prints its time.
+test: deps
+	@scripts/timed "test plain" $(MAKE) --no-print-directory test-plain
+	@scripts/timed "test asan" $(MAKE) --no-print-directory test-asan
+	@scripts/timed "test tsan" $(MAKE) --no-print-directory test-tsan
 
 test-plain: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -40,7 +43,7 @@ $(TSAN_BUILD)/CMakeCache.txt: | deps
 	cmake -S . -B $(TSAN_BUILD) -DZARN_TSAN=ON -DZARN_BUILD_BENCH=OFF $(CMAKE_FLAGS)
 
 test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
-	cmake --build $(TSAN_BUILD) -j $(JOBS) --target reliability_threads_test
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target reliability_threads_test test_media
 	cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp \
 	  ctest --output-on-failure -R ReliabilityThreads
 
@@ -66,10 +69,14 @@ windows:
 # A test that fails is run once more: Wine's background services are still
 # starting while the first tests run, and a program can die before its first
 # line (seen once, with no output); a real failure fails twice.
+# One Wine server for the whole run, started up front (with the prefix) and
+# stopped at the end whatever the outcome.
+WINE_PREFIX = $(CURDIR)/$(WIN_BUILD)/wineprefix
 test-windows: windows build
-	scripts/windows/wine-run $(CURDIR)/$(WIN_BUILD)/wineprefix cmd /c exit  # make the Wine prefix once, up front
+	scripts/windows/wine-run $(WINE_PREFIX) --start-server
 	cd $(WIN_BUILD) && ZARN_LINUX_HOST=$(CURDIR)/$(BUILD)/bin/zarn-host \
-	  ctest --output-on-failure --repeat until-pass:2 -j $(JOBS)
+	  ctest --output-on-failure --repeat until-pass:2 -j $(JOBS); \
+	  status=$$?; $(CURDIR)/scripts/windows/wine-run $(WINE_PREFIX) --stop-server; exit $$status
 
 clean:
 	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD)

@@ -21,9 +21,7 @@ if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux
 fi
 
 media=$build/media
-if [ ! -f "$media/.stamp" ]; then
-  "$root/tests/media/make_media.sh" "$media"
-fi
+"$root/tests/media/cached_media.sh" "$media"
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DZARN_FUZZ_CLIP="$media/h264_aac.mkv" >/dev/null
 nice cmake --build "$build" -j "$jobs"

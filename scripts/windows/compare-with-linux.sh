@@ -10,12 +10,16 @@
 # values differently from glibc's. Sound is therefore allowed to differ by
 # at most SOUND_TOLERANCE (about -120 dB), and every clip that needed it is
 # listed.
-# Usage: compare-with-linux.sh WINEPREFIX WINDOWS_TOOL MEDIA_DIR
+# Usage: compare-with-linux.sh WINEPREFIX WINDOWS_TOOL MEDIA_DIR [SHARD/SHARDS]
+# With SHARD/SHARDS (e.g. 2/4) only every SHARDS-th clip from the SHARD-th
+# (counting from 1) is compared, so several runs share the clips out.
 # env: ZARN_LINUX_HOST, the Linux zarn-host (exit 77, skipped, when absent).
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 prefix=$1 win_tool=$2 media=$3
+shard_spec=${4:-1/1}
+shard=${shard_spec%/*} shards=${shard_spec#*/}
 linux_tool=${ZARN_LINUX_HOST:-}
 if [ -z "$linux_tool" ] || [ ! -x "$linux_tool" ]; then
   echo "no Linux zarn-host (set ZARN_LINUX_HOST): skipped"
@@ -88,7 +92,10 @@ worlds=(
   "--depth 16"
 )
 
+n=0
 for clip in "$media"/*.mkv "$media"/*.flv; do
+  n=$((n + 1))
+  (( (n - 1) % shards == shard - 1 )) || continue
   base=$(basename "$clip")
   run linux "$tmp/$base.info" info "$clip"
   same "$base-info" info "$clip"

@@ -535,7 +535,7 @@ rm -f "$out/.stamp"
 tmp=$(mktemp -d "$out/.work.XXXXXX")
 trap 'rm -rf "$tmp"' EXIT
 
-# Two clips at a time (the machine is shared); any failure fails the run.
+# As many clips at a time as there are cores (MEDIA_JOBS); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
   clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
@@ -545,7 +545,7 @@ jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv c
 failed=0
 running=0
 for job in "${jobs_list[@]}"; do
-  if ((running >= 2)); then
+  if ((running >= ${MEDIA_JOBS:-$(nproc)})); then
     wait -n || failed=1
     running=$((running - 1))
   fi

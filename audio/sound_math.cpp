@@ -60,14 +60,16 @@ std::optional<int64_t> SamplesBetween(int64_t from, TimeBase from_tb, int64_t to
   return Narrow(whole * rate + DivideRounded(rest * rate, denominator));
 }
 
-int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size) {
+int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size,
+                        int64_t tolerance) {
   if (frame_size <= 0 || first_samples <= 0) return estimate;
   const Wide frames = DivideRounded(Wide{estimate} - first_samples, frame_size);
   const Wide on_grid = first_samples + frames * frame_size;
   // The shortened first frame starts at 0, off the grid.
   const Wide from_grid = on_grid > estimate ? on_grid - estimate : estimate - on_grid;
   const Wide from_zero = estimate < 0 ? -Wide{estimate} : Wide{estimate};
-  return from_zero < from_grid ? 0 : static_cast<int64_t>(on_grid);
+  if (from_zero < from_grid) return from_zero <= tolerance ? 0 : estimate;
+  return from_grid <= tolerance ? static_cast<int64_t>(on_grid) : estimate;
 }
 
 SoundCourse ChooseSoundCourse(bool resume_valid, int64_t next_sample, int64_t start,

@@ -43,9 +43,11 @@ std::optional<int64_t> SamplesBetween(int64_t from, TimeBase from_tb, int64_t to
 // a codec with constant frame size: frames start at first_samples + k *
 // frame_size for any k (a frame before the first one holds the codec's start
 // delay, which a continuous decode trims), and the first frame, shortened by
-// that delay, starts at 0. With frame_size 0 (varying frames) the estimate
-// stands.
-int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size);
+// that delay, starts at 0. With frame_size 0 (varying frames), or when the
+// nearest of those starts lies further than `tolerance` from the estimate
+// (the grid does not hold there), the estimate stands.
+int64_t SnapToFrameGrid(int64_t estimate, int64_t first_samples, int32_t frame_size,
+                        int64_t tolerance);
 
 // Bytes of a host buffer of `num_samples` sample frames of float stereo, the
 // only format the module announces: in 64 bits, so no request length wraps.

@@ -1,7 +1,7 @@
 // How a request is served:
 // 1. On the footage's first request, learn the decode clock: seek to the
 //    start, take the first frame's timestamp (position 0), its length and,
-//    for codecs whose frames have a constant size, that size (the grid).
+//    when the decoder's frames have a constant size, that size (the grid).
 // 2. Turn the footage sample into a decode position: footage sample n lies at
 //    the timeline's origin + n / rate.
 // 3. Continue where the previous request ended (its surplus samples are kept
@@ -36,25 +36,10 @@ constexpr int64_t kPositionLimit = int64_t{1} << 60;
 
 bool Pcm(AVCodecID id) { return id >= AV_CODEC_ID_FIRST_AUDIO && id < AV_CODEC_ID_ADPCM_IMA_QT; }
 
-// Codecs whose frames all have one size (only the first and last may be
-// shorter), so a rounded timestamp can be snapped to the frame grid. Whether
-// a file keeps to it is checked when the grid is learned.
-bool ConstantFrameSize(AVCodecID id) {
-  if (Pcm(id)) return true;
-  switch (id) {
-    case AV_CODEC_ID_FLAC:
-    case AV_CODEC_ID_AAC:
-    case AV_CODEC_ID_MP1:
-    case AV_CODEC_ID_MP2:
-    case AV_CODEC_ID_MP3:
-    case AV_CODEC_ID_AC3:
-    case AV_CODEC_ID_EAC3:
-    case AV_CODEC_ID_OPUS:
-      return true;
-    default:
-      return false;
-  }
-}
+// Frames looked at when the grid is learned: the first (a codec delay may
+// shorten it) and enough after it to tell frames of one size from frames
+// that vary.
+constexpr int kGridFrames = 6;
 
 // How long before the requested start decoding begins after a seek, so that
 // the decoder's state has settled to what a continuous decode holds there.
@@ -113,12 +98,14 @@ class Request {
     if (packet_ == nullptr) throw std::bad_alloc();
     const AVCodecID id = sound.decoder->codec_id;
     preroll_ = PrerollSamples(id, rate_);
-    constant_frames_ = ConstantFrameSize(id);
     // A timestamp further than this from where the previous frame ended is a
     // real gap (or overlap), not rounding: two ticks of the time base, and at
     // least 20 ms.
     const int64_t tick = SamplesFromTicks(1, tb_, rate_).value_or(0);
     gap_tolerance_ = std::max<int64_t>(2 * tick, rate_ / 50);
+    // A frame's estimate, the difference of two rounded timestamps, lies
+    // within a tick (and the sample's rounding) of its true place.
+    snap_tolerance_ = tick + 1;
   }
 
   void Run(int64_t first);
@@ -129,7 +116,7 @@ class Request {
   int64_t StartTimestamp() const;
   std::optional<int64_t> Estimate(int64_t timestamp) const;
   int64_t Snap(int64_t estimate) const {
-    return SnapToFrameGrid(estimate, sound_.first_samples, sound_.frame_size);
+    return SnapToFrameGrid(estimate, sound_.first_samples, sound_.frame_size, snap_tolerance_);
   }
   void TakePending();
   void Put(int64_t position, const float* samples, int64_t frames);
@@ -145,8 +132,8 @@ class Request {
   PacketPtr packet_;
   SoundConverter converter_;
   int64_t preroll_ = 0;
-  bool constant_frames_ = false;
   int64_t gap_tolerance_ = 0;
+  int64_t snap_tolerance_ = 0;
 
   bool placed_ = false;      // `running_` is known (false right after a seek)
   int64_t running_ = 0;      // position of the decoder's next sample
@@ -205,9 +192,9 @@ void Request::LearnGrid() {
   sound_.first_pts = StartTimestamp();
   sound_.first_samples = 0;
   sound_.frame_size = 0;
-  int sizes[3] = {};
+  int sizes[kGridFrames] = {};
   int frames = 0;
-  while (frames < 3 && NextSoundFrame(sound_, packet_.get())) {
+  while (frames < kGridFrames && NextSoundFrame(sound_, packet_.get())) {
     const AVFrame& frame = *sound_.frame;
     if (frame.nb_samples <= 0) continue;
     if (frames == 0 && FrameTimestamp(frame) != AV_NOPTS_VALUE)
@@ -215,7 +202,14 @@ void Request::LearnGrid() {
     sizes[frames++] = frame.nb_samples;
   }
   sound_.first_samples = sizes[0];
-  if (constant_frames_ && frames >= 2 && (frames == 2 || sizes[1] == sizes[2]))
+  // The grid is the decoder's constant frame size, or the one size every
+  // frame after the first kept (the last of a short stream may be shorter).
+  const int whole = frames == kGridFrames ? frames : frames - 1;
+  bool one_size = frames >= 2;
+  for (int i = 2; i < whole; ++i) one_size = one_size && sizes[i] == sizes[1];
+  if (sound_.decoder->frame_size > 0 && frames >= 2)
+    sound_.frame_size = sound_.decoder->frame_size;
+  else if (one_size)
     sound_.frame_size = sizes[1];
   sound_.grid_known = true;
 }

@@ -63,6 +63,10 @@ const Clip kClips[] = {
     {"aac_44k.flv", false, true, true},
     {"mp3_22k.flv", false, true},
     {"vorbis_44k.mkv", false, false},
+    // One frame size, learned from the decoder rather than a list of codecs.
+    {"nellymoser_22k.flv", false, true},
+    {"adpcm_swf_44k.flv", true, true},
+    {"mp2_48k.mkv", false, true},
     // Sound between video packets.
     {"h264_aac.mkv", false, true, true},
     {"h264_mp3.flv", false, true},

@@ -98,29 +98,39 @@ TEST(SoundMath, SnapToFrameGrid) {
     int64_t estimate;
     int64_t first_samples;
     int32_t frame_size;
+    int64_t tolerance;
     int64_t want;
   };
+  constexpr int64_t kAny = INT64_MAX;
   const Case cases[] = {
       // AAC, 1024 a frame, timestamps in whole milliseconds at 48 kHz
-      {1008, 1024, 1024, 1024},  // 21 ms
-      {2016, 1024, 1024, 2048},  // 42 ms
-      {0, 1024, 1024, 0},
-      {511, 1024, 1024, 0},
-      {513, 1024, 1024, 1024},
+      {1008, 1024, 1024, 49, 1024},  // 21 ms
+      {2016, 1024, 1024, 49, 2048},  // 42 ms
+      {0, 1024, 1024, 49, 0},
+      {511, 1024, 1024, kAny, 0},
+      {513, 1024, 1024, kAny, 1024},
       // Opus: the first frame loses the 312-sample start delay
-      {0, 648, 960, 0},
-      {672, 648, 960, 648},    // 14 ms
-      {1632, 648, 960, 1608},  // 34 ms
-      {-336, 648, 960, -312},  // the undelayed first packet, -7 ms
-      {24, 648, 960, 0},       // the delayed one, rounded up to 0.5 ms
+      {0, 648, 960, 49, 0},
+      {672, 648, 960, 49, 648},    // 14 ms
+      {1632, 648, 960, 49, 1608},  // 34 ms
+      {-336, 648, 960, 49, -312},  // the undelayed first packet, -7 ms
+      {24, 648, 960, 49, 0},       // the delayed one, rounded up to 0.5 ms
       // varying frames: the estimate stands
-      {1234, 128, 0, 1234},
-      {-3, 0, 1024, -3},
+      {1234, 128, 0, kAny, 1234},
+      {-3, 0, 1024, kAny, -3},
+      // further from the grid than a timestamp's rounding: the grid does not
+      // hold there (a codec whose frames changed size), the estimate stands
+      {1088, 1024, 1024, 49, 1088},
+      {2048 + 50, 1024, 1024, 49, 2098},
+      {511, 1024, 1024, 49, 511},
+      {49, 1024, 1024, 49, 0},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(SnapToFrameGrid(c.estimate, c.first_samples, c.frame_size), c.want)
-        << c.estimate << " on " << c.first_samples << "+k*" << c.frame_size;
+    EXPECT_EQ(SnapToFrameGrid(c.estimate, c.first_samples, c.frame_size, c.tolerance), c.want)
+        << c.estimate << " on " << c.first_samples << "+k*" << c.frame_size << " within "
+        << c.tolerance;
   }
+}
 }
 
 TEST(SoundMath, ChooseSoundCourse) {

@@ -43,6 +43,9 @@
 #   pcm_s16_48k.mkv pcm_f32_51.mkv flac_44k.mkv flac_mono_22k.mkv aac_48k.mkv
 #   mp3_44k.mkv ac3_51.mkv opus_48k.mkv vorbis_44k.mkv aac_44k.flv mp3_22k.flv
 #                     sound only, 5 s each: stereo unless the name says 51 (5.1) or mono
+#   nellymoser_22k.flv adpcm_swf_44k.flv mp2_48k.mkv
+#                     sound only, 5 s: codecs of one frame size that no list names
+#                     (Nellymoser mono, Flash ADPCM and MP2 stereo)
 #   rate_over_1000.mkv  H.264 with uneven timestamps in an MPEG-TS stream (FFmpeg finds
 #                     it by content, not by name) at 1/90000: FFmpeg guesses r_frame_rate
 #                     90000/1; AAC stereo 48 kHz, 2 s. The video must be refused.
@@ -337,6 +340,15 @@ clip_sound() {
     expect_sound "$tmp/${e[0]}" "${e[@]:1}"
   done
 }
+clip_grid_sound() {
+  local s=5
+  ff -f lavfi -i "$(sound mono 22050 $s)" -c:a nellymoser "${exact[@]}" "$tmp/nellymoser_22k.flv"
+  ff -f lavfi -i "$(sound stereo 44100 $s)" -c:a adpcm_swf "${exact[@]}" "$tmp/adpcm_swf_44k.flv"
+  ff -f lavfi -i "$(sound stereo 48000 $s)" -c:a mp2 -b:a 192k "${exact[@]}" "$tmp/mp2_48k.mkv"
+  expect_sound "$tmp/nellymoser_22k.flv" nellymoser flt 22050 1
+  expect_sound "$tmp/adpcm_swf_44k.flv" adpcm_swf s16 44100 2
+  expect_sound "$tmp/mp2_48k.mkv" mp2 s16p 48000 2
+}
 clip_rates() {
   # Frame intervals of 40 ms and 11.1 ms / 68.9 ms in turn fit no standard
   # rate, so FFmpeg falls back to the stream's time base as the frame rate.
@@ -520,7 +532,7 @@ clip_gradient() {
 # Every encoder the clips use, checked up front: a missing one is named.
 encoders=(libx264 libx265 libvpx-vp9 libaom-av1 mpeg4 mpeg2video dvvideo mjpeg prores_ks dnxhd
   ffv1 utvideo cfhd png aac libmp3lame ac3 eac3 dca truehd alac wavpack flac libopus libvorbis
-  pcm_s16le pcm_s24le pcm_f32le srt)
+  pcm_s16le pcm_s24le pcm_f32le srt nellymoser adpcm_swf mp2)
 have=$(ffmpeg -hide_banner -encoders 2>/dev/null | awk '{ print $2 }')
 missing=()
 for e in "${encoders[@]}"; do grep -qxF "$e" <<<"$have" || missing+=("$e"); done
@@ -538,7 +550,7 @@ trap 'rm -rf "$tmp"' EXIT
 # As many clips at a time as there are cores (MEDIA_JOBS); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
+  clip_colour clip_sound clip_grid_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
   clip_sync clip_unusable_streams clip_long_gop
   clip_av1 clip_deep clip_disc clip_intermediate clip_rgb clip_more_sound clip_three_sound_tracks
   clip_aspect clip_fields clip_gradient)

@@ -13,17 +13,21 @@
 //    sample rate is not used; its decoder (2 on failure, replacing an
 //    earlier 4).
 // 6. A stream left unused is a 2 only when no stream is usable.
-// 7. The timeline's origin from the used streams; the item is committed.
+// 7. The timeline's origin from the used streams.
+// 8. A file that gives no duration (a recording whose recorder was killed) is
+//    told the end of its last packet instead; the item is committed.
 #include "footage/open_media.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "footage/av_owners.h"
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/item_registry.h"
 #include "footage/media_values.h"
+#include "footage/packet_tail.h"
 #include "footage/picture_facts.h"
 #include "footage/timeline.h"
 #include "shell/base/suite_cache.h"
@@ -66,6 +70,32 @@ bool KeepFacts(const AVStream& stream, StreamFacts& facts) {
   facts.frame_rate = stream.r_frame_rate;
   facts.start_time = stream.start_time;
   return true;
+}
+
+// The container's duration cannot be taken: none, 0, or only FFmpeg's guess
+// from the bit rate.
+bool NoDuration(const AVFormatContext& format) {
+  return format.duration == AV_NOPTS_VALUE || format.duration <= 0 ||
+         format.duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+}
+
+// Step 8: the duration from the end of the used streams' last packet, minus
+// the origin; the size then is the file's. Unchanged when the tail holds no
+// timed packet of them.
+void DurationFromTail(AVFormatContext& format, std::span<const int> streams,
+                      FootageOptions& record) {
+  const auto end = LastPacketEnd(format, streams);
+  if (!end) return;
+  const FootageOrigin& origin = record.origin;
+  const int64_t origin_us =
+      origin.tb_num > 0 && origin.tb_den > 0
+          ? av_rescale_q(origin.pts, AVRational{origin.tb_num, origin.tb_den}, AV_TIME_BASE_Q)
+          : 0;
+  if (*end <= origin_us) return;
+  const int64_t duration_us = *end - origin_us;
+  const ContainerValues values = ContainerValuesFrom(format.bit_rate, duration_us);
+  record.duration = values.duration;
+  record.file_size = values.file_size > 0 ? values.file_size : avio_size(format.pb);
 }
 
 // What the open found, before it is committed.
@@ -168,6 +198,15 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
   // 7.
   record.origin = OriginOf(video_used ? open.probed->streams[item.video_facts.index] : nullptr,
                            audio_used ? open.probed->streams[item.sound_facts.index] : nullptr);
+
+  // 8.
+  if (NoDuration(*open.probed)) {
+    int used[2];
+    size_t count = 0;
+    if (video_used) used[count++] = item.video_facts.index;
+    if (audio_used) used[count++] = item.sound_facts.index;
+    DurationFromTail(*open.probed, std::span<const int>(used, count), record);
+  }
   record.item = RegisterItem(std::move(open.item));
   return result;
 }

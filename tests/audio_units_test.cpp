@@ -131,7 +131,6 @@ TEST(SoundMath, SnapToFrameGrid) {
         << c.tolerance;
   }
 }
-}
 
 TEST(SoundMath, ChooseSoundCourse) {
   struct Case {

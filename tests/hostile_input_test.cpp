@@ -264,7 +264,8 @@ INSTANTIATE_TEST_SUITE_P(Formats, DamagedClip,
                                            "mjpeg_full.mkv", "two_streams.mkv", "pcm_s16_48k.mkv",
                                            "flac_44k.mkv", "aac_48k.mkv", "mp3_44k.mkv",
                                            "ac3_51.mkv", "opus_48k.mkv", "vorbis_44k.mkv",
-                                           "aac_44k.flv", "mp3_22k.flv", "no_duration.mkv"),
+                                           "aac_44k.flv", "mp3_22k.flv", "no_duration.mkv",
+                                           "killed_h264_pcm.mkv", "killed_h264_aac.flv"),
                          [](const auto& info) {
                            std::string name = info.param;
                            for (char& c : name)
@@ -280,6 +281,7 @@ TEST(HostileFiles, NonMediaIsRefusedWithTwoAndLeavesNothing) {
   const std::string cases[] = {MediaPath("empty.mkv"),
                                MediaPath("not_media.mkv"),
                                MediaPath("header_cut.mkv"),
+                               MediaPath("killed_header.flv"),
                                (cwd.dir() / "a folder.mkv").string(),
                                (cwd.dir() / "no such file.mkv").string(),
                                "/dev/null"};

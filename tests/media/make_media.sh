@@ -46,6 +46,15 @@
 #   nellymoser_22k.flv adpcm_swf_44k.flv mp2_48k.mkv
 #                     sound only, 5 s: codecs of one frame size that no list names
 #                     (Nellymoser mono, Flash ADPCM and MP2 stereo)
+#   killed_h264_aac.mkv killed_h264_pcm.mkv killed_aac.mkv
+#   killed_h264_aac.flv killed_h264_pcm.flv killed_aac.flv
+#                     recordings whose recorder was killed: written to a pipe, as a
+#                     recorder leaves a file until it stops (Matroska: unknown segment
+#                     size, no Duration, no Cues; FLV: duration 0 in onMetaData), then
+#                     cut at 85 % of the bytes, inside a packet. 320x240 H.264 (no
+#                     B-frames, keyint 25) 25 fps and/or AAC 128k or PCM s16 stereo
+#                     48 kHz (44.1 kHz in FLV), 4 s before the cut
+#   killed_header.flv the first 100 bytes of killed_h264_aac.flv: cut inside the header
 #   rate_over_1000.mkv  H.264 with uneven timestamps in an MPEG-TS stream (FFmpeg finds
 #                     it by content, not by name) at 1/90000: FFmpeg guesses r_frame_rate
 #                     90000/1; AAC stereo 48 kHz, 2 s. The video must be refused.
@@ -349,6 +358,35 @@ clip_grid_sound() {
   expect_sound "$tmp/adpcm_swf_44k.flv" adpcm_swf s16 44100 2
   expect_sound "$tmp/mp2_48k.mkv" mp2 s16p 48000 2
 }
+# killed NAME EXT RATE VIDEO_ARGS... -- SOUND_ARGS...: see the header.
+killed() {
+  local name=$1 ext=$2 rate=$3 format=matroska
+  shift 3
+  [ "$ext" = flv ] && format=flv
+  local inputs=() codecs=() in_sound=0 a
+  for a in "$@"; do
+    if [ "$a" = -- ]; then in_sound=1; continue; fi
+    if ((in_sound)); then codecs+=("$a"); else inputs+=("$a"); fi
+  done
+  ff "${inputs[@]}" "${codecs[@]}" "${exact[@]}" -f "$format" - | cat >"$tmp/full_$name.$ext"
+  local size
+  size=$(stat -c %s "$tmp/full_$name.$ext")
+  head -c $((size * 85 / 100)) "$tmp/full_$name.$ext" >"$tmp/killed_$name.$ext"
+  rm -f "$tmp/full_$name.$ext"
+}
+clip_killed() {
+  local ext rate v=(-f lavfi -i "$(video 320x240 25 4)") vc=(-vf "$code" -c:v libx264 -preset veryfast
+    -bf 0 -g 25 -pix_fmt yuv420p)
+  for ext in mkv flv; do
+    rate=48000
+    [ "$ext" = flv ] && rate=44100
+    local s=(-f lavfi -i "$(sound stereo $rate 4)")
+    killed h264_aac $ext $rate "${v[@]}" "${s[@]}" -- "${vc[@]}" -c:a aac -b:a 128k
+    killed h264_pcm $ext $rate "${v[@]}" "${s[@]}" -- "${vc[@]}" -c:a pcm_s16le
+    killed aac $ext $rate "${s[@]}" -- -c:a aac -b:a 128k
+  done
+  head -c 100 "$tmp/killed_h264_aac.flv" >"$tmp/killed_header.flv"
+}
 clip_rates() {
   # Frame intervals of 40 ms and 11.1 ms / 68.9 ms in turn fit no standard
   # rate, so FFmpeg falls back to the stream's time base as the frame rate.
@@ -550,7 +588,7 @@ trap 'rm -rf "$tmp"' EXIT
 # As many clips at a time as there are cores (MEDIA_JOBS); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_grid_sound clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
+  clip_colour clip_sound clip_grid_sound clip_killed clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
   clip_sync clip_unusable_streams clip_long_gop
   clip_av1 clip_deep clip_disc clip_intermediate clip_rgb clip_more_sound clip_three_sound_tracks
   clip_aspect clip_fields clip_gradient)

@@ -1,0 +1,56 @@
+#include "footage/packet_tail.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "footage/av_owners.h"
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+namespace {
+
+constexpr int64_t kFirstWindow = int64_t{1} << 20;
+constexpr int64_t kLastWindow = int64_t{64} << 20;
+
+// A packet's end in microseconds, or empty when it carries no time.
+std::optional<int64_t> PacketEnd(const AVPacket& packet, AVRational time_base) {
+  const int64_t ts = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
+  if (ts == AV_NOPTS_VALUE || time_base.num <= 0 || time_base.den <= 0) return std::nullopt;
+  const int64_t length = std::max<int64_t>(packet.duration, 0);
+  // Timestamps from a damaged file may lie anywhere: keep the sum in range.
+  if (ts > INT64_MAX / 2 || ts < INT64_MIN / 2 || length > INT64_MAX / 2) return std::nullopt;
+  return av_rescale_q(ts + length, time_base, AV_TIME_BASE_Q);
+}
+
+}  // namespace
+
+std::optional<int64_t> LastPacketEnd(AVFormatContext& format, std::span<const int> streams) {
+  if (streams.empty() || format.pb == nullptr) return std::nullopt;
+  const int64_t size = avio_size(format.pb);
+  if (size <= 0) return std::nullopt;
+  PacketPtr packet(av_packet_alloc());
+  if (!packet) return std::nullopt;
+
+  std::optional<int64_t> end;
+  for (int64_t window = kFirstWindow;; window *= 4) {
+    const int64_t from = std::max<int64_t>(size - window, 0);
+    if (av_seek_frame(&format, -1, from, AVSEEK_FLAG_BYTE) < 0) return end;
+    std::vector<bool> seen(streams.size(), false);
+    end.reset();
+    while (av_read_frame(&format, packet.get()) >= 0) {
+      const auto at = std::find(streams.begin(), streams.end(), packet->stream_index);
+      if (at != streams.end()) {
+        const AVRational time_base = format.streams[packet->stream_index]->time_base;
+        if (const auto packet_end = PacketEnd(*packet, time_base)) {
+          seen[static_cast<size_t>(at - streams.begin())] = true;
+          end = end ? std::max(*end, *packet_end) : *packet_end;
+        }
+      }
+      av_packet_unref(packet.get());
+    }
+    const bool all = std::all_of(seen.begin(), seen.end(), [](bool s) { return s; });
+    if (all || from == 0 || window >= kLastWindow) return end;
+  }
+}

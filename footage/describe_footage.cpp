@@ -48,3 +48,11 @@ A_Err DescribeFootage(const AEGP_IOInSuite4& io, AEIO_InSpecH spec, const Footag
   if (err == A_Err_NONE && record.has_audio == 1) err = DescribeSound(io, spec, record);
   return err;
 }
+
+A_Err DescribeStartTime(const AEGP_IOInSuite5* io6, AEIO_InSpecH spec,
+                        const FootageOptions& record) {
+  if (io6 == nullptr || record.has_start_time != 1) return A_Err_NONE;
+  A_Err err = io6->AEGP_SetInSpecNativeStartTime(spec, &record.start_time);
+  if (err == A_Err_NONE) err = io6->AEGP_SetInSpecNativeDisplayDropFrame(spec, record.drop_frame);
+  return err;
+}

@@ -7,3 +7,8 @@
 #include "shell/base/host_api.h"
 
 A_Err DescribeFootage(const AEGP_IOInSuite4& io, AEIO_InSpecH spec, const FootageOptions& record);
+
+// Tells the start timecode, when the record holds one and the host has the
+// IO In suite's version 6 (`io6`, null otherwise); nothing to tell is no error.
+A_Err DescribeStartTime(const AEGP_IOInSuite5* io6, AEIO_InSpecH spec,
+                        const FootageOptions& record);

@@ -52,6 +52,9 @@ struct FootageOptions {
   int16_t channels;        // 2
   A_Time duration;         // hundredths of a second
   int64_t file_size;
+  A_Time start_time;       // the start timecode, when has_start_time
+  uint8_t has_start_time;  // the file holds a valid start timecode for its frame rate
+  uint8_t drop_frame;      // it is shown as drop-frame timecode
 
   // ---- the timeline picture and sound share
   FootageOrigin origin;

@@ -26,6 +26,9 @@ A_Err InitFromFile(AEIO_BasicData* basic_data, const A_UTF16Char* file_path, AEI
       // Attached: the host owns the record from here on, also when a setter fails.
       options.HandedOver();
       err = DescribeFootage(io, spec, options.record());
+      // Version 6 only where there is a timecode to tell.
+      if (err == A_Err_NONE && options.record().has_start_time == 1)
+        err = DescribeStartTime(suites.IOInSuiteWithStartTime(), spec, options.record());
     }
   }
   return FirstError(err, options.Finish());

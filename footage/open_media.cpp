@@ -7,8 +7,9 @@
 // 2. Container values: estimated size, duration in 1/100 s.
 // 3. The first video stream (attached cover pictures are not footage); one
 //    faster than 1000 fps, or one FFmpeg cannot size, is not used.
-// 4. Its decoder (2 on failure, audio not looked at), the picture fields and
-//    what later opens need of the stream (4 when it cannot be kept).
+// 4. Its decoder (2 on failure, audio not looked at), the picture fields, the
+//    start timecode and what later opens need of the stream (4 when it
+//    cannot be kept).
 // 5. The first audio stream, independently of the video; one without a
 //    sample rate is not used; its decoder (2 on failure, replacing an
 //    earlier 4).
@@ -29,6 +30,7 @@
 #include "footage/media_values.h"
 #include "footage/packet_tail.h"
 #include "footage/picture_facts.h"
+#include "footage/start_timecode.h"
 #include "footage/timeline.h"
 #include "shell/base/suite_cache.h"
 
@@ -105,6 +107,21 @@ struct Opening {
   bool unusable_stream = false;  // a stream was found but cannot be used
 };
 
+// The start timecode of the video stream, else of the file, when it is valid
+// at the stream's frame rate.
+void ReadStartTimecode(const AVFormatContext& format, const AVStream& stream,
+                       FootageOptions& record) {
+  const AVDictionaryEntry* tag = av_dict_get(stream.metadata, "timecode", nullptr, 0);
+  if (tag == nullptr) tag = av_dict_get(format.metadata, "timecode", nullptr, 0);
+  if (tag == nullptr) return;
+  const auto timecode = ParseStartTimecode(tag->value, record.frame_rate.num,
+                                           static_cast<int32_t>(record.frame_rate.den));
+  if (!timecode) return;
+  record.start_time = timecode->start;
+  record.has_start_time = 1;
+  record.drop_frame = timecode->drop_frame ? 1 : 0;
+}
+
 // Steps 3 and 4. Returns 0, 2 (no decoder) or 4.
 A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_VIDEO);
@@ -133,6 +150,7 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   record.pixel_aspect =
       PixelAspectFrom(av_guess_sample_aspect_ratio(open.probed.get(), &stream, nullptr));
   record.fields = FieldsFrom(stream.codecpar->field_order);
+  ReadStartTimecode(*open.probed, stream, record);
   if (!KeepFacts(stream, open.item->video_facts)) return A_Err_ALLOC;
   return A_Err_NONE;
 }

@@ -1,4 +1,4 @@
-// The basic suite: hands out the six suite tables by name and version and
+// The basic suite: hands out the seven suite tables by name and version and
 // keeps count of what is acquired and not yet released.
 #include <cstring>
 
@@ -22,6 +22,7 @@ const void* TableFor(const std::string& name, int32_t version) {
       {SuiteId::Memory, [] { return static_cast<const void*>(MemorySuiteTable()); }},
       {SuiteId::IOIn, [] { return static_cast<const void*>(IOInSuiteTable()); }},
       {SuiteId::FillMatte, [] { return static_cast<const void*>(FillMatteSuiteTable()); }},
+      {SuiteId::IOIn6, [] { return static_cast<const void*>(IOInSuite6Table()); }},
   };
   for (const Entry& entry : kEntries) {
     if (name == SuiteName(entry.id) && version == SuiteVersion(entry.id)) return entry.table();

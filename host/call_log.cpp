@@ -32,6 +32,8 @@ const char* OpName(Op op) {
       "GetMemHandleSize",
       "SetInSpecHSF",
       "Fill16",
+      "SetInSpecNativeStartTime",
+      "SetInSpecNativeDisplayDropFrame",
   };
   static_assert(std::size(kNames) == kOpCount, "one name per Op");
   const auto index = static_cast<size_t>(op);

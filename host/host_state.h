@@ -18,7 +18,7 @@
 
 namespace standin {
 
-inline constexpr size_t kOpCount = static_cast<size_t>(Op::Fill16) + 1;
+inline constexpr size_t kOpCount = static_cast<size_t>(Op::SetInSpecNativeDisplayDropFrame) + 1;
 // The id the host writes in RegisterWithAEGP.
 inline constexpr AEGP_PluginID kRegisteredId = 0x5A41;
 // The init-func API version the host passes to the entry point.
@@ -123,6 +123,7 @@ const AEGP_UtilitySuite3* UtilitySuiteTable();
 const PF_ANSICallbacksSuite1* ANSISuiteTable();
 const AEGP_MemorySuite1* MemorySuiteTable();
 const AEGP_IOInSuite4* IOInSuiteTable();
+const AEGP_IOInSuite5* IOInSuite6Table();
 const PF_FillMatteSuite2* FillMatteSuiteTable();
 
 // The plug-in's message callback in AEIO_BasicData.

@@ -178,12 +178,26 @@ A_Err SetSoundChannels(AEIO_InSpecH spec, AEIO_SndChannels channels) {
   });
 }
 
-}  // namespace
+A_Err SetNativeStartTime(AEIO_InSpecH spec, const A_Time* start) {
+  std::string text =
+      start ? std::to_string(start->value) + "/" + std::to_string(start->scale) : "null";
+  return Setter(Op::SetInSpecNativeStartTime, spec, text, [&](Told& t) {
+    if (start == nullptr || start->scale == 0) return false;
+    t.start_time = *start;
+    return true;
+  });
+}
 
-const AEGP_IOInSuite4* IOInSuiteTable() {
-  static const AEGP_IOInSuite4 table = [] {
-    AEGP_IOInSuite4 t;
-    FillWithUnused(&t, SuiteId::IOIn);
+A_Err SetNativeDisplayDropFrame(AEIO_InSpecH spec, A_Boolean drop_frame) {
+  return Setter(Op::SetInSpecNativeDisplayDropFrame, spec, std::to_string(drop_frame),
+                [&](Told& t) {
+                  t.drop_frame = drop_frame != 0;
+                  return true;
+                });
+}
+
+// Version 5's entries, at the same positions in both versions.
+void SetVersion5Entries(AEGP_IOInSuite4& t) {
     t.AEGP_GetInSpecOptionsHandle = &GetOptionsHandle;
     t.AEGP_SetInSpecOptionsHandle = &SetOptionsHandle;
     t.AEGP_SetInSpecNativeFPS = &SetNativeFPS;
@@ -198,6 +212,27 @@ const AEGP_IOInSuite4* IOInSuiteTable() {
     t.AEGP_SetInSpecSoundEncoding = &SetSoundEncoding;
     t.AEGP_SetInSpecSoundSampleSize = &SetSoundSampleSize;
     t.AEGP_SetInSpecSoundChannels = &SetSoundChannels;
+}
+
+}  // namespace
+
+const AEGP_IOInSuite4* IOInSuiteTable() {
+  static const AEGP_IOInSuite4 table = [] {
+    AEGP_IOInSuite4 t;
+    FillWithUnused(&t, SuiteId::IOIn);
+    SetVersion5Entries(t);
+    return t;
+  }();
+  return &table;
+}
+
+const AEGP_IOInSuite5* IOInSuite6Table() {
+  static const AEGP_IOInSuite5 table = [] {
+    AEGP_IOInSuite5 t;
+    FillWithUnused(&t, SuiteId::IOIn6);
+    SetVersion5Entries(t.base);
+    t.AEGP_SetInSpecNativeStartTime = &SetNativeStartTime;
+    t.AEGP_SetInSpecNativeDisplayDropFrame = &SetNativeDisplayDropFrame;
     return t;
   }();
   return &table;

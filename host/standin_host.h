@@ -52,6 +52,8 @@ enum class Op {
   GetMemHandleSize,
   SetInSpecHSF,
   Fill16,
+  SetInSpecNativeStartTime,
+  SetInSpecNativeDisplayDropFrame,
 };
 const char* OpName(Op op);
 
@@ -78,6 +80,8 @@ struct Told {
   std::optional<AEIO_SndEncoding> sound_encoding;
   std::optional<AEIO_SndSampleSize> sound_sample_size;
   std::optional<AEIO_SndChannels> sound_channels;
+  std::optional<A_Time> start_time;  // IO In suite version 6
+  std::optional<bool> drop_frame;    // IO In suite version 6
   std::vector<Op> order;  // the setters, in the order they were called
 };
 

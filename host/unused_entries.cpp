@@ -9,7 +9,7 @@
 namespace standin {
 namespace {
 
-constexpr size_t kMaxSlots = 31;  // the IO In suite's table is the longest
+constexpr size_t kMaxSlots = 36;  // the IO In suite's version 6 is the longest
 
 void ReportUnused(int suite, int index) {
   Host* host = Host::Current();
@@ -54,6 +54,8 @@ const char* SuiteName(SuiteId id) {
       return kAEGPIOInSuite;
     case SuiteId::FillMatte:
       return kPFFillMatteSuite;
+    case SuiteId::IOIn6:
+      return kAEGPIOInSuite;
     case SuiteId::Count:
       break;
   }
@@ -74,6 +76,8 @@ int32_t SuiteVersion(SuiteId id) {
       return kAEGPIOInSuiteVersion;
     case SuiteId::FillMatte:
       return kPFFillMatteSuiteVersion;
+    case SuiteId::IOIn6:
+      return kAEGPIOInSuiteStartTimeVersion;
     case SuiteId::Count:
       break;
   }

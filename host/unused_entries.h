@@ -10,7 +10,7 @@
 
 namespace standin {
 
-enum class SuiteId { Register, Utility, ANSI, Memory, IOIn, FillMatte, Count };
+enum class SuiteId { Register, Utility, ANSI, Memory, IOIn, FillMatte, IOIn6, Count };
 
 const char* SuiteName(SuiteId id);
 int32_t SuiteVersion(SuiteId id);

@@ -12,6 +12,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/mem.h>
+#include <libavutil/timecode.h>
 }
 
 #include "footage/footage_item.h"
@@ -185,6 +186,61 @@ TEST_P(DescribePicture, AspectFieldsDepthAndAlphaFromHowTheClipWasMade) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Clips, DescribePicture, ::testing::ValuesIn(kPictureCases),
+                         [](const auto& info) { return TestName(info.param.clip); });
+
+// Start timecodes: a valid one is told as an exact time, checked against
+// FFmpeg's own timecode arithmetic at the stream's rate; an invalid one, or a
+// host without the IO In suite's version 6, gets no call and no failure.
+struct TimecodeCase {
+  const char* clip;
+  const char* text;  // the tag as make_media.sh wrote it
+  bool valid;
+};
+const TimecodeCase kTimecodeCases[] = {
+    {"tc_ndf.mkv", "01:00:00:00", true},      {"tc_df.mkv", "00:59:59;28", true},
+    {"tc_file.mkv", "10:00:00:12", true},     {"tc_df_25.mkv", "01:00:00;00", false},
+    {"tc_range.mkv", "01:00:60:00", false},   {"tc_frame.mkv", "01:00:00:25", false},
+    {"tc_garbage.mkv", "garbage", false},
+};
+
+class StartTimecode : public FootageSession,
+                      public ::testing::WithParamInterface<TimecodeCase> {};
+
+TEST_P(StartTimecode, ToldExactlyOrNotAtAll) {
+  const TimecodeCase& c = GetParam();
+  const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath(c.clip));
+  const zarn_test::ProbeStream* video = probe.First("video");
+  ASSERT_NE(video, nullptr);
+  for (const bool host_has_version_6 : {true, false}) {
+    SCOPED_TRACE(host_has_version_6 ? "host with version 6" : "host without it");
+    if (!host_has_version_6) host.MissSuite(kAEGPIOInSuite, kAEGPIOInSuiteStartTimeVersion);
+    A_Err result = -1;
+    AEIO_InSpecH spec = host.Import(MediaPath(c.clip), &result);
+    ASSERT_EQ(result, A_Err_NONE);
+    const standin::Told& told = host.TellsFor(spec);
+    std::vector<Op> order = ExpectedSetters(true, false);
+    if (c.valid && host_has_version_6) {
+      order.insert(order.end(),
+                   {Op::SetInSpecNativeStartTime, Op::SetInSpecNativeDisplayDropFrame});
+      const AVRational rate{video->rate_num, video->rate_den};
+      AVTimecode reference{};
+      ASSERT_EQ(av_timecode_init_from_string(&reference, rate, c.text, nullptr), 0);
+      ASSERT_TRUE(told.start_time && told.drop_frame);
+      // start_time = frames x den / num seconds, exactly.
+      EXPECT_EQ(int64_t{told.start_time->value} * rate.num,
+                int64_t{reference.start} * rate.den * told.start_time->scale)
+          << told.start_time->value << "/" << told.start_time->scale;
+      EXPECT_EQ(*told.drop_frame, (reference.flags & AV_TIMECODE_FLAG_DROPFRAME) != 0);
+    } else {
+      EXPECT_FALSE(told.start_time || told.drop_frame);
+    }
+    EXPECT_EQ(told.order, order);
+    EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+    EXPECT_TRUE(HostClean());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Clips, StartTimecode, ::testing::ValuesIn(kTimecodeCases),
                          [](const auto& info) { return TestName(info.param.clip); });
 
 TEST_F(FootageSession, ImportMakesOneNamedZeroFilledRecordAndCallsInThePartsOrder) {

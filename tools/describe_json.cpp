@@ -56,6 +56,13 @@ std::string DescribeJson(ToolSession& session, A_Err result) {
         .Int("den", told.pixel_aspect->den)
         .EndObject();
   }
+  if (told.start_time) {
+    json.BeginObject("start_time")
+        .Int("value", told.start_time->value)
+        .Int("scale", told.start_time->scale)
+        .EndObject();
+  }
+  if (told.drop_frame) json.Bool("drop_frame", *told.drop_frame);
   if (told.sound_rate || told.sound_encoding || told.sound_sample_size || told.sound_channels) {
     json.BeginObject("sound");
     if (told.sound_rate) json.Number("rate", *told.sound_rate);

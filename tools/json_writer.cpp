@@ -75,3 +75,9 @@ JsonWriter& JsonWriter::String(const char* key, const std::string& value) {
   text_ += JsonQuoted(value);
   return *this;
 }
+
+JsonWriter& JsonWriter::Bool(const char* key, bool value) {
+  Key(key);
+  text_ += value ? "true" : "false";
+  return *this;
+}

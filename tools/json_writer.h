@@ -13,6 +13,7 @@ class JsonWriter {
   JsonWriter& Int(const char* key, int64_t value);
   JsonWriter& Number(const char* key, double value);
   JsonWriter& String(const char* key, const std::string& value);
+  JsonWriter& Bool(const char* key, bool value);
   const std::string& text() const { return text_; }
 
  private:

@@ -381,6 +381,19 @@ struct AEGP_IOInSuite4 {
   AEGP_UnusedEntry AEGP_SetInSpecAssignedColorProfile;                                    // 30
 };
 
+// "AEGP IO In Suite", acquired as version 6 (the AEGP_IOInSuite5 layout):
+// version 5's table, then the native start time and its display. Acquired
+// only to tell a start timecode; hosts before AE 12 lack it.
+struct AEGP_IOInSuite5 {
+  AEGP_IOInSuite4 base;                                                                // 0..30
+  AEGP_UnusedEntry AEGP_GetInSpecNativeStartTime;                                     // 31
+  A_Err (*AEGP_SetInSpecNativeStartTime)(AEIO_InSpecH inH, const A_Time* startTimeP);  // 32
+  AEGP_UnusedEntry AEGP_ClearInSpecNativeStartTime;                                   // 33
+  AEGP_UnusedEntry AEGP_GetInSpecNativeDisplayDropFrame;                              // 34
+  A_Err (*AEGP_SetInSpecNativeDisplayDropFrame)(AEIO_InSpecH inH,
+                                                A_Boolean displayDropFrameB);  // 35
+};
+
 // "PF Fill Matte Suite", version 2.
 struct PF_FillMatteSuite2 {
   PF_Err (*fill)(PF_ProgPtr effect_ref, const PF_Pixel* color, const PF_Rect* dst_rect,
@@ -408,6 +421,7 @@ inline constexpr const char* kAEGPMemorySuite = "AEGP Memory Suite";
 inline constexpr int32_t kAEGPMemorySuiteVersion = 1;
 inline constexpr const char* kAEGPIOInSuite = "AEGP IO In Suite";
 inline constexpr int32_t kAEGPIOInSuiteVersion = 5;
+inline constexpr int32_t kAEGPIOInSuiteStartTimeVersion = 6;
 inline constexpr const char* kPFFillMatteSuite = "PF Fill Matte Suite";
 inline constexpr int32_t kPFFillMatteSuiteVersion = 2;
 
@@ -520,6 +534,9 @@ ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundRate, 21);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundEncoding, 23);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundSampleSize, 25);
 ZARN_CHECK_SLOT(AEGP_IOInSuite4, AEGP_SetInSpecSoundChannels, 27);
+static_assert(sizeof(AEGP_IOInSuite5) == 36 * 8);
+ZARN_CHECK_SLOT(AEGP_IOInSuite5, AEGP_SetInSpecNativeStartTime, 32);
+ZARN_CHECK_SLOT(AEGP_IOInSuite5, AEGP_SetInSpecNativeDisplayDropFrame, 35);
 static_assert(sizeof(PF_FillMatteSuite2) == 7 * 8);
 ZARN_CHECK_SLOT(PF_FillMatteSuite2, fill16, 1);
 

@@ -19,8 +19,9 @@ constexpr SuiteId kSuites[] = {
     {kPFANSISuite, kPFANSISuiteVersion},              // 3
     {kPFFillMatteSuite, kPFFillMatteSuiteVersion},    // 4
     {kAEGPIOInSuite, kAEGPIOInSuiteVersion},          // 5
+    {kAEGPIOInSuite, kAEGPIOInSuiteStartTimeVersion}, // 6
 };
-enum SuiteIndex { kRegister, kMemory, kUtility, kANSI, kFillMatte, kIOIn };
+enum SuiteIndex { kRegister, kMemory, kUtility, kANSI, kFillMatte, kIOIn, kIOInStartTime };
 
 }  // namespace
 
@@ -37,12 +38,17 @@ SuiteCache::~SuiteCache() {
 }
 
 const void* SuiteCache::Acquire(int index) {
+  const void* table = TryAcquire(index);
+  if (!table) throw SuiteMissing{};
+  return table;
+}
+
+const void* SuiteCache::TryAcquire(int index) {
   if (tables_[index]) return tables_[index];
   const void* table = nullptr;
   const SuiteId& id = kSuites[index];
-  if (basic_->AcquireSuite(id.name, id.version, &table) != kSPNoError || !table) {
-    throw SuiteMissing{};
-  }
+  // A success without a table holds nothing to release.
+  if (basic_->AcquireSuite(id.name, id.version, &table) != kSPNoError || !table) return nullptr;
   tables_[index] = table;
   return table;
 }
@@ -61,6 +67,9 @@ const AEGP_MemorySuite1* SuiteCache::MemorySuite() {
 }
 const AEGP_IOInSuite4* SuiteCache::IOInSuite() {
   return static_cast<const AEGP_IOInSuite4*>(Acquire(kIOIn));
+}
+const AEGP_IOInSuite5* SuiteCache::IOInSuiteWithStartTime() {
+  return static_cast<const AEGP_IOInSuite5*>(TryAcquire(kIOInStartTime));
 }
 const PF_FillMatteSuite2* SuiteCache::FillMatteSuite() {
   return static_cast<const PF_FillMatteSuite2*>(Acquire(kFillMatte));

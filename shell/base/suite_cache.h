@@ -29,10 +29,14 @@ class SuiteCache {
   const AEGP_MemorySuite1* MemorySuite();
   const AEGP_IOInSuite4* IOInSuite();
   const PF_FillMatteSuite2* FillMatteSuite();
+  // The IO In suite's version 6, for the start timecode: null, never a
+  // throw, when the host has none.
+  const AEGP_IOInSuite5* IOInSuiteWithStartTime();
 
  private:
   const void* Acquire(int index);
+  const void* TryAcquire(int index);
 
   const SPBasicSuite* basic_;
-  const void* tables_[6] = {};
+  const void* tables_[7] = {};
 };

@@ -55,6 +55,10 @@
 #                     B-frames, keyint 25) 25 fps and/or AAC 128k or PCM s16 stereo
 #                     48 kHz (44.1 kHz in FLV), 4 s before the cut
 #   killed_header.flv the first 100 bytes of killed_h264_aac.flv: cut inside the header
+#   tc_ndf.mkv tc_df.mkv tc_file.mkv tc_df_25.mkv tc_range.mkv tc_frame.mkv tc_garbage.mkv
+#                     0.2 s of 64x48 H.264 with a start timecode tag (see clip_timecode:
+#                     the rate, the text and whether it is on the video stream or the
+#                     file); the last four are not valid at their rates
 #   rate_over_1000.mkv  H.264 with uneven timestamps in an MPEG-TS stream (FFmpeg finds
 #                     it by content, not by name) at 1/90000: FFmpeg guesses r_frame_rate
 #                     90000/1; AAC stereo 48 kHz, 2 s. The video must be refused.
@@ -387,6 +391,19 @@ clip_killed() {
   done
   head -c 100 "$tmp/killed_h264_aac.flv" >"$tmp/killed_header.flv"
 }
+clip_timecode() {
+  local row name rate text where
+  for row in ndf:25:01:00:00:00:s df:30000/1001:00:59:59\;28:s file:24000/1001:10:00:00:12:f \
+    df_25:25:01:00:00\;00:s range:25:01:00:60:00:s frame:25:01:00:00:25:s garbage:25:garbage:s; do
+    name=${row%%:*} row=${row#*:}
+    rate=${row%%:*} row=${row#*:}
+    where=${row##*:} text=${row%:*}
+    local tag=(-metadata timecode="$text")
+    [ "$where" = s ] && tag=(-metadata:s:v:0 timecode="$text")
+    ff -f lavfi -i "color=gray:s=64x48:r=$rate:d=0.2" -c:v libx264 -preset veryfast -pix_fmt yuv420p \
+      "${exact[@]}" "${tag[@]}" "$tmp/tc_$name.mkv"
+  done
+}
 clip_rates() {
   # Frame intervals of 40 ms and 11.1 ms / 68.9 ms in turn fit no standard
   # rate, so FFmpeg falls back to the stream's time base as the frame rate.
@@ -588,7 +605,7 @@ trap 'rm -rf "$tmp"' EXIT
 # As many clips at a time as there are cores (MEDIA_JOBS); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_grid_sound clip_killed clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
+  clip_colour clip_sound clip_grid_sound clip_killed clip_timecode clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
   clip_sync clip_unusable_streams clip_long_gop
   clip_av1 clip_deep clip_disc clip_intermediate clip_rgb clip_more_sound clip_three_sound_tracks
   clip_aspect clip_fields clip_gradient)

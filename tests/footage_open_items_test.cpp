@@ -162,6 +162,45 @@ TEST_F(OpenItems, FortyItemsWithFourOpenAnswerExactly) {
   EXPECT_TRUE(s_->Clean());
 }
 
+// Exactly the bound: with ZARN_OPEN_ITEMS at N, picture and sound of N + 1
+// items, each on a file of its own, leave the least recently used one
+// holding nothing of its file, and every other one its file.
+TEST_F(OpenItems, TheBoundIsExact) {
+  const fs::path dir = zarn_test::MakeTempDir("zarn-open-bound-");
+  for (const int bound : {1, 4}) {
+    SCOPED_TRACE("ZARN_OPEN_ITEMS=" + std::to_string(bound));
+    const zarn_test::EnvSetting setting("ZARN_OPEN_ITEMS", std::to_string(bound));
+    s_ = std::make_unique<PluginSession>();
+    ASSERT_TRUE(s_->ready()) << s_->error;
+    std::vector<fs::path> files;
+    std::vector<AEIO_InSpecH> specs;
+    for (int i = 0; i <= bound; ++i) {
+      files.push_back(dir / ("item" + std::to_string(bound) + "-" + std::to_string(i) + ".mkv"));
+      fs::copy_file(zarn_test::MediaPath("sync_before.mkv"), files.back(),
+                    fs::copy_options::overwrite_existing);
+      A_Err err = -1;
+      specs.push_back(s_->ImportPath(files.back().string(), &err));
+      ASSERT_EQ(err, A_Err_NONE);
+      standin::World world(160, 120);
+      ASSERT_EQ(s_->host.DrawFrame(specs.back(), A_Time{1, 2}, world), A_Err_NONE);
+      std::vector<float> sound(2 * 480);
+      ASSERT_EQ(s_->host.GetSound(specs.back(), A_Time{1, 2}, 24000, 480, sound.data()),
+                A_Err_NONE);
+    }
+    if (HandlesOn(files[0]) >= 0) {
+      EXPECT_EQ(HandlesOn(files[0]), 0) << "the least recently used item";
+      for (int i = 1; i <= bound; ++i) EXPECT_GT(HandlesOn(files[static_cast<size_t>(i)]), 0) << i;
+    } else {
+      Move(files[0], dir / "moved.mkv");  // Windows: only a file nobody holds moves
+      Move(dir / "moved.mkv", files[0]);
+    }
+    for (AEIO_InSpecH spec : specs) EXPECT_EQ(s_->Close(spec), A_Err_NONE);
+    EXPECT_TRUE(s_->Clean());
+    s_.reset();
+  }
+  fs::remove_all(dir);
+}
+
 // An item whose file the host had closed: the file can be renamed (Windows
 // refuses that for a file held open), taken away and changed; the item gives
 // black and silence meanwhile, and its own pictures and sound once the file

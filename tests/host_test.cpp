@@ -260,7 +260,7 @@ TEST_F(HostTest, SuitesByExactNameAndVersion) {
   const SPBasicSuite* basic = host_.BasicSuite();
   const void* table = &table;
   EXPECT_EQ(basic->AcquireSuite(kAEGPMemorySuite, 2, &table), kSPSuiteNotFoundError);
-  EXPECT_EQ(basic->AcquireSuite("AEGP IO In Suite", 6, &table), kSPSuiteNotFoundError);
+  EXPECT_EQ(basic->AcquireSuite("AEGP IO In Suite", 7, &table), kSPSuiteNotFoundError);
   EXPECT_EQ(basic->AcquireSuite("aegp memory suite", 1, &table), kSPSuiteNotFoundError);
   host_.MissSuite(kPFANSISuite, 1);
   EXPECT_EQ(basic->AcquireSuite(kPFANSISuite, 1, &table), kSPSuiteNotFoundError);

@@ -91,6 +91,10 @@
 #                       frame    one frame after           (video 0, sound 0.05 s; M = 1 s)
 #                       together with the picture          (both 0; M = 1 s)
 #                     The file's own start is 0 in every case.
+#   sync_late.ept     the same in NUT (found by content): the picture first, at 0.35 s
+#                     (1/81920 ticks), the sound (PCM 22.05 kHz, 1/22050) at 0.5 s, so the
+#                     origin is the picture's and falls between two sound samples
+#   sync_after.mad    MP4: picture at 0 (1/10240), ALAC sound at 0.5 s (1/48000)
 #
 # The files people bring (25 fps, 1 s, frame code drawn, unless said):
 #   av1.mkv           AV1 (libaom-av1 realtime, cpu-used 8, keyint 12) yuv420p 320x240
@@ -446,7 +450,7 @@ clip_vp8_vorbis_mkv() {
     -c:v libvpx -deadline realtime -cpu-used 8 -b:v 400k -g 25 -keyint_min 25 -pix_fmt yuv420p \
     -c:a libvorbis -q:a 4 "${exact[@]}" "$tmp/vp8_vorbis.mkv"
 }
-# sync_clip NAME EXT VIDEO_START SOUND_START RATE SOUND_CODEC (see the header)
+# sync_clip NAME EXT VIDEO_START SOUND_START RATE SOUND_CODEC [FORMAT] (see the header)
 sync_clip() {
   local click
   click=$(awk -v v="$3" -v a="$4" -v r="$5" 'BEGIN { printf "%d", (v + 1 - a) * r + 0.5 }')
@@ -455,7 +459,7 @@ sync_clip() {
     -itsoffset "$4" -f lavfi \
     -i "aevalsrc=exprs='if(eq(n,$click),0.9,0)':channel_layout=stereo:sample_rate=$5:duration=2" \
     -c:v libx264 -preset veryfast -bf 0 -g 20 -pix_fmt yuv420p -c:a "$6" "${exact[@]}" \
-    "$tmp/sync_$1.$2"
+    ${7:+-f "$7"} "$tmp/sync_$1.$2"
 }
 clip_sync() {
   sync_clip after mkv 0 0.5 48000 pcm_s16le
@@ -466,6 +470,8 @@ clip_sync() {
   sync_clip before flv 0.5 0 44100 pcm_s16le
   sync_clip frame flv 0 0.05 44100 pcm_s16le
   sync_clip together flv 0 0 44100 pcm_s16le
+  sync_clip late ept 0.35 0.5 22050 pcm_s16le nut
+  sync_clip after mad 0 0.5 48000 alac mp4
 }
 clip_av1() {
   local p

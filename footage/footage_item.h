@@ -62,6 +62,10 @@ struct VideoReader {
   bool drained = false;       // the decoder was drained and needs a flush before new packets
   bool prev_known = false;    // prev_pts is known
   int64_t prev_pts = 0;       // the picture shown before the held one (the last one, after black)
+  // The last picture a search passed before its window: while it is the one
+  // at prev_pts and prev_known holds, the picture before the held one, which
+  // a request inside a gap of a variable-rate file shows.
+  FramePtr before;
 };
 
 // The resampler to the host's sound format, kept while the source's format,

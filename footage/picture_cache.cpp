@@ -95,7 +95,7 @@ void PictureCache::Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_
   EvictLocked(&owner);
 }
 
-FramePtr PictureCache::Find(uint64_t item, int64_t low, int64_t* ts) {
+FramePtr PictureCache::Find(uint64_t item, int64_t low, int64_t* ts, int64_t* prev) {
   const std::lock_guard<std::mutex> hold(mutex_);
   const auto owner = items_.find(item);
   if (owner == items_.end()) return nullptr;
@@ -107,6 +107,7 @@ FramePtr PictureCache::Find(uint64_t item, int64_t low, int64_t* ts) {
   if (!copy || av_frame_ref(copy.get(), at->second.picture.get()) < 0) return nullptr;
   lru_.splice(lru_.begin(), lru_, at->second.in_lru);
   if (ts != nullptr) *ts = at->first;
+  if (prev != nullptr) *prev = at->second.prev;
   return copy;
 }
 

@@ -46,8 +46,8 @@ class PictureCache {
 
   // A new reference to the picture a sequential decode of `item` shows from
   // `low` on (the first at or after it), when the cache knows it; null
-  // otherwise. Its timestamp goes to *ts.
-  FramePtr Find(uint64_t item, int64_t low, int64_t* ts = nullptr);
+  // otherwise. Its timestamp goes to *ts, its predecessor's to *prev.
+  FramePtr Find(uint64_t item, int64_t low, int64_t* ts = nullptr, int64_t* prev = nullptr);
 
   // Drops every picture of `item`.
   void Forget(uint64_t item);

@@ -18,7 +18,8 @@ clips=(h264_aac.mkv h264_mp3.flv h264_aac.flv hevc.mkv vp9_opus.mkv mpeg4.mkv
        sync_before.mkv sync_after.flv no_picture_size.mkv no_sound_rate.mkv
        three_sound_tracks.mkv vp8_vorbis.mkv hevc_10bit.mkv av1_10bit.mkv
        gradient_10bit.mkv ffv1_rgba.mkv prores_4444.mkv png.mkv utvideo.mkv
-       field_tt.mkv sar_32_27.mkv killed_h264_aac.mkv killed_h264_pcm.flv nellymoser_22k.flv)
+       field_tt.mkv sar_32_27.mkv killed_h264_aac.mkv killed_h264_pcm.flv nellymoser_22k.flv
+       vfr_drops.mkv vfr_drops.flv sync_late.ept tc_df.mkv)
 for clip in "${clips[@]}"; do
   src=$media/$clip
   [ -f "$src" ] || continue

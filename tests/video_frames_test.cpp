@@ -203,6 +203,35 @@ TEST_P(FramePatterns, ReverseScrubAndBlendAreSequential) {
   Run("blend", blend);
 }
 
+// Requests on the frame grid (k / fps), as a host at the footage's own rate
+// asks: in a variable-rate file some fall in gaps, where the picture before
+// the gap is held. Forward, backward and in random order.
+TEST_P(FramePatterns, GridTimesHoldThroughGaps) {
+  const int64_t frames =
+      (ref_.pictures.back().ts - ref_.origin) * ref_.tb_num * ref_.rate_num /
+          (int64_t{ref_.tb_den} * ref_.rate_den) + 2;
+  const auto grid = [&](int64_t k) {
+    return A_Time{static_cast<A_long>(k * ref_.rate_den), static_cast<A_u_long>(ref_.rate_num)};
+  };
+  std::vector<A_Time> times;
+  for (int64_t k = 0; k < frames; k += 2) times.push_back(grid(k));
+  for (int64_t k = frames - 1; k >= 0; k -= 3) times.push_back(grid(k));
+  std::mt19937 rng(kSeed);
+  SCOPED_TRACE("seed " + std::to_string(kSeed));
+  for (int n = 0; n < 40; ++n) times.push_back(grid(static_cast<int64_t>(rng() % frames)));
+  standin::World world(ref_.width, ref_.height);
+  for (const A_Time& t : times) ASSERT_TRUE(Delivers(*session_, spec_, ref_, t, world));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Variable, FramePatterns,
+    ::testing::Combine(::testing::Values(Clip{"vfr_drops.mkv"}, Clip{"vfr_drops.flv"}),
+                       ::testing::ValuesIn(kCacheSettings)),
+    [](const ::testing::TestParamInfo<std::tuple<Clip, CacheSetting>>& info) {
+      return ClipName({std::get<0>(info.param), info.index}) + "_cache_" +
+             std::get<1>(info.param).name;
+    });
+
 INSTANTIATE_TEST_SUITE_P(
     LongGops, FramePatterns,
     ::testing::Combine(::testing::Values(Clip{"long_gop_h264.mkv"}, Clip{"long_gop_hevc.mkv"},

@@ -15,6 +15,10 @@
 //      the stream's first); if it does not, or none comes, seek again
 //      earlier, finally from the start. Demuxers indexed by decode time,
 //      B-frames and open GOPs can land a seek past the target.
+//   5. A picture that lies beyond T + h (T is in a gap of a variable-rate
+//      file: recorders drop unchanged frames) is not shown yet: the one
+//      before it is held, as a sequential player shows it; the picture
+//      itself when none comes before it.
 #include <algorithm>
 #include <new>
 #include <optional>
@@ -91,10 +95,12 @@ int64_t Stretch(const VideoReader& video, int64_t per) {
 }
 
 // One search from `start`; keeps what it learned about the picture before
-// the window. `earliest` gets the lowest timestamp it read.
+// the window. `earliest` gets the lowest timestamp it read. `whole`: no
+// picture is skipped, so the one before the window is known.
 SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per, AVPacket* packet,
-                 int64_t* earliest = nullptr) {
-  SearchState search = BeginSearch(video, start, low, per, Stretch(video, per));
+                 int64_t* earliest = nullptr, bool whole = false) {
+  SearchState search =
+      BeginSearch(video, start, low, per, whole ? kPtsLimit : Stretch(video, per));
   const SearchEnd end = DecodeUntilWindow(video, search, packet);
   video.prev_known = search.prev_known && !search.skipped_any;
   video.prev_pts = search.prev_pts;
@@ -103,7 +109,8 @@ SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per
 }
 
 // Step 4. True when a picture was found.
-bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per, AVPacket* packet) {
+bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per, AVPacket* packet,
+                   bool whole = false) {
   int64_t seek_to = target;
   int64_t back = per;
   for (int attempt = 0;; ++attempt) {
@@ -112,7 +119,7 @@ bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per,
     int64_t earliest = INT64_MAX;
     const SearchEnd end =
         Search(video, from_start ? SearchStart::kSeekFromStart : SearchStart::kSeek, low, per,
-               packet, &earliest);
+               packet, &earliest, whole);
     if (end != SearchEnd::kSeekEarlier || from_start) return end == SearchEnd::kFound;
     // Before the earliest packet or picture this seek reached, so that a
     // demuxer indexed by decode time moves to an earlier key frame.
@@ -136,6 +143,46 @@ int64_t TracedLast(const VideoReader& video) {
   return video.last_target;
 }
 
+// The picture before the held one, when the last search knew it.
+const AVFrame* KnownBefore(const VideoReader& video) {
+  if (!video.picture_held || !video.prev_known || !video.before || !video.before->buf[0])
+    return nullptr;
+  return FrameTimestamp(*video.before) == video.prev_pts ? video.before.get() : nullptr;
+}
+
+// Step 5: `found` (at `ts`), or the picture before it when T lies in a gap.
+// Timestamps rounded to the time base (NTSC rates in milliseconds) stray
+// from the grid by a tick or two: an eighth of a frame more is no gap.
+const AVFrame* HoldThroughGap(VideoReader& video, const AVFrame* found, int64_t target,
+                              int64_t half, int64_t per, FramePtr* cached) {
+  if (found == nullptr) return nullptr;
+  const int64_t ts = FrameTimestamp(*found);
+  if (ts <= target + half + std::max<int64_t>(per / 8, 1) || ts <= StreamStart(video)) return found;
+  if (found == cached->get()) {
+    // The cache links each picture to the one before it.
+    int64_t prev = INT64_MIN;
+    const FramePtr self = PictureCache::Module().Find(video.cache_id, ts, nullptr, &prev);
+    if (!self || prev == INT64_MIN) return found;  // the stream's first picture
+    if (FramePtr before = PictureCache::Module().Find(video.cache_id, prev)) {
+      *cached = std::move(before);
+      return cached->get();
+    }
+    cached->reset();
+  } else if (const AVFrame* before = KnownBefore(video)) {
+    return before;
+  }
+  // Decode to it again, this time skipping nothing.
+  PacketPtr packet(av_packet_alloc());
+  if (!packet) throw std::bad_alloc();
+  video.position = VideoPosition::kUnknown;
+  const bool again = SeekAndDecode(video, target, target - half, per, packet.get(), true);
+  video.position = VideoPosition::kAfterTarget;
+  video.last_target = target;
+  if (!again) return nullptr;
+  if (const AVFrame* before = KnownBefore(video)) return before;
+  return video.picture.get();
+}
+
 // Steps 1 to 4 for footage with video: the held picture, a cached one (kept
 // alive by *cached), or null for black.
 const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr,
@@ -157,7 +204,7 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
   // decoder stays where it stands.
   if (video.cache_id != 0) {
     *cached = PictureCache::Module().Find(video.cache_id, low);
-    if (*cached) return cached->get();
+    if (*cached) return HoldThroughGap(video, cached->get(), *target, half, per, cached);
   }
   const Course course =
       ChooseCourse(video.position, video.last_target, StreamStart(video), *target, half, per);
@@ -165,7 +212,9 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
     const Known known = KnownAnswer(video, *target, low);
     if (known != Known::kUnknown) {
       video.last_target = *target;
-      return known == Known::kHeld ? video.picture.get() : nullptr;
+      return known == Known::kHeld
+                 ? HoldThroughGap(video, video.picture.get(), *target, half, per, cached)
+                 : nullptr;
     }
   }
 
@@ -188,7 +237,7 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
   }
   video.position = VideoPosition::kAfterTarget;
   video.last_target = *target;
-  return found ? video.picture.get() : nullptr;
+  return found ? HoldThroughGap(video, video.picture.get(), *target, half, per, cached) : nullptr;
 }
 
 A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSparseFramePB* params,

@@ -52,6 +52,15 @@ void EndOfInput(VideoReader& video, SearchState& search) {
   video.drained = true;
 }
 
+// Keeps a reference to `picture` as the last one passed before the window
+// (a reference, not a copy; nothing is kept when memory runs out).
+void KeepBefore(VideoReader& video, const AVFrame& picture) {
+  if (!video.before) video.before.reset(av_frame_alloc());
+  if (!video.before) return;
+  av_frame_unref(video.before.get());
+  if (av_frame_ref(video.before.get(), &picture) < 0) av_frame_unref(video.before.get());
+}
+
 // Hands one video packet to the decoder. Returns false when the decoder is
 // busy and wants pictures received first (the packet is kept for later).
 bool Decode(VideoReader& video, SearchState& search, AVPacket* packet) {
@@ -100,6 +109,7 @@ SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int6
       if (video.picture_held) {
         search.prev_known = true;
         search.prev_pts = FrameTimestamp(*video.picture);
+        KeepBefore(video, *video.picture);  // receiving replaces it
         search.next_ts = search.prev_pts + per;
       } else {
         search.prev_known = video.prev_known;
@@ -157,6 +167,7 @@ SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* p
       }
       search.prev_pts = ts;
       search.prev_known = true;
+      KeepBefore(video, *picture);
       continue;
     }
     if (got == Received::kDrained || got == Received::kFailed || video.drained) {

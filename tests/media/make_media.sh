@@ -55,6 +55,9 @@
 #                     B-frames, keyint 25) 25 fps and/or AAC 128k or PCM s16 stereo
 #                     48 kHz (44.1 kHz in FLV), 4 s before the cut
 #   killed_header.flv the first 100 bytes of killed_h264_aac.flv: cut inside the header
+#   vfr_drops.mkv vfr_drops.flv  variable frame rate, as recorders drop unchanged frames:
+#                     160x120 H.264 (3 B-frames, keyint 50) 25 fps 6 s with pictures 10, 30,
+#                     31 and 60 to 109 (a two-second freeze) dropped (select, -fps_mode vfr)
 #   tc_ndf.mkv tc_df.mkv tc_file.mkv tc_df_25.mkv tc_range.mkv tc_frame.mkv tc_garbage.mkv
 #                     0.2 s of 64x48 H.264 with a start timecode tag (see clip_timecode:
 #                     the rate, the text and whether it is on the video stream or the
@@ -395,6 +398,14 @@ clip_killed() {
   done
   head -c 100 "$tmp/killed_h264_aac.flv" >"$tmp/killed_header.flv"
 }
+clip_vfr() {
+  local ext
+  for ext in mkv flv; do
+    ff -f lavfi -i "$(video 160x120 25 6)" \
+      -vf "$code,select='not(eq(n,10)+eq(n,30)+eq(n,31)+between(n,60,109))'" -fps_mode vfr \
+      $(x264 50) "${exact[@]}" "$tmp/vfr_drops.$ext"
+  done
+}
 clip_timecode() {
   local row name rate text where
   for row in ndf:25:01:00:00:00:s df:30000/1001:00:59:59\;28:s file:24000/1001:10:00:00:12:f \
@@ -611,7 +622,7 @@ trap 'rm -rf "$tmp"' EXIT
 # As many clips at a time as there are cores (MEDIA_JOBS); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_grid_sound clip_killed clip_timecode clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
+  clip_colour clip_sound clip_grid_sound clip_killed clip_vfr clip_timecode clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
   clip_sync clip_unusable_streams clip_long_gop
   clip_av1 clip_deep clip_disc clip_intermediate clip_rgb clip_more_sound clip_three_sound_tracks
   clip_aspect clip_fields clip_gradient)

@@ -180,9 +180,15 @@ int64_t ReferenceVideo::Target(A_Time t) const {
 }
 
 int ReferenceVideo::ExpectedIndex(A_Time t) const {
-  const int64_t low = Target(t) - HalfPts();
+  const int64_t target = Target(t);
+  const int64_t low = target - HalfPts();
   for (size_t i = 0; i < pictures.size(); ++i) {
-    if (pictures[i].ts >= low) return static_cast<int>(i);
+    if (pictures[i].ts < low) continue;
+    // Beyond T + h (and the eighth of a frame that rounded timestamps
+    // stray): T lies in a gap, and the picture before is still shown.
+    const int64_t slack = std::max<int64_t>(FramePts() / 8, 1);
+    if (i > 0 && pictures[i].ts > target + HalfPts() + slack) return static_cast<int>(i) - 1;
+    return static_cast<int>(i);
   }
   return -1;
 }

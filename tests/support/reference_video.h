@@ -42,7 +42,8 @@ struct ReferenceVideo {
   int64_t HalfPts() const { return FramePts() / 2; }
   // The target timestamp of value/scale seconds of footage time.
   int64_t Target(A_Time t) const;
-  // Index of the picture shown at `t`: the first with ts >= T - h; -1 past the end.
+  // Index of the picture shown at `t`: the first with ts >= T - h, or the one
+  // before it when that lies beyond T + h (a gap); -1 past the end.
   int ExpectedIndex(A_Time t) const;
   // The footage time a host asks for picture `i` (its own timestamp less the
   // origin, as value/scale).

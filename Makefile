@@ -53,6 +53,7 @@ bench: build
 	cmake --build $(BUILD) --target bench_media
 	$(BUILD)/bench/zarn-bench video
 	$(BUILD)/bench/zarn-bench deep
+	$(BUILD)/bench/zarn-bench import
 	$(BUILD)/bench/audio/zarn-audio-bench
 
 demo: build

@@ -7,6 +7,9 @@
 #   hevc_1080p.mkv   1920x1080 HEVC, B-frames, keyint 250, 25 fps, 5 s, no sound
 #   hevc_10bit_1080p.mkv  the same at 10 bits (yuv420p10le): playback into deep worlds
 #   sound_51_60s.mkv 60 s of 5.1 AAC at 48 kHz, no picture: long sound reads
+#   recording_1g.mkv, recording_1g_killed.mkv  about 1 GiB of the 1080p H.264 clip looped
+#                    (stream copy): written whole, and written to a pipe as a recorder
+#                    leaves it (no duration, no cues) and cut at 85 % of its bytes
 set -euo pipefail
 
 out=${1:?usage: make_bench_media.sh OUTDIR}
@@ -30,6 +33,14 @@ ff -f lavfi -i "$(video 1920x1080 25 5)" -vf "$code" -c:v libx265 -preset ultraf
   -pix_fmt yuv420p10le "${exact[@]}" "$tmp/hevc_10bit_1080p.mkv"
 ff -f lavfi -i "$(sound 5.1 48000 60)" \
   -c:a aac -b:a 384k "${exact[@]}" "$tmp/sound_51_60s.mkv"
+
+# Loops of the 10-second clip to make about 1 GiB.
+loops=$(( (1 << 30) / $(stat -c %s "$tmp/h264_1080p.mkv") ))
+ff -stream_loop "$loops" -i "$tmp/h264_1080p.mkv" -map 0 -c copy "${exact[@]}" "$tmp/recording_1g.mkv"
+ff -stream_loop "$loops" -i "$tmp/h264_1080p.mkv" -map 0 -c copy "${exact[@]}" -f matroska - |
+  cat >"$tmp/piped.mkv"
+head -c $(( $(stat -c %s "$tmp/piped.mkv") * 85 / 100 )) "$tmp/piped.mkv" >"$tmp/recording_1g_killed.mkv"
+rm -f "$tmp/piped.mkv"
 
 mv -f "$tmp"/* "$out"/
 touch "$out/.stamp"

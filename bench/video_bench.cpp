@@ -162,14 +162,17 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
 
 }  // namespace
 
-int RunDeepBench(int argc, char** argv);  // bench/deep_bench.cpp
+int RunDeepBench(int argc, char** argv);    // bench/deep_bench.cpp
+int RunImportBench(int argc, char** argv);  // bench/import_bench.cpp
 
 int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "deep") == 0) return RunDeepBench(argc, argv);
+  if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return RunImportBench(argc, argv);
   if (argc < 2 || std::strcmp(argv[1], "video") != 0) {
     std::fprintf(stderr,
                  "usage: zarn-bench video [FILE...] [--requests N] [--seed S]\n"
-                 "       zarn-bench deep [FILE]\n");
+                 "       zarn-bench deep [FILE]\n"
+                 "       zarn-bench import [INTACT KILLED]\n");
     return 2;
   }
   std::vector<std::string> files;

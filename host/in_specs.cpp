@@ -198,20 +198,20 @@ A_Err SetNativeDisplayDropFrame(AEIO_InSpecH spec, A_Boolean drop_frame) {
 
 // Version 5's entries, at the same positions in both versions.
 void SetVersion5Entries(AEGP_IOInSuite4& t) {
-    t.AEGP_GetInSpecOptionsHandle = &GetOptionsHandle;
-    t.AEGP_SetInSpecOptionsHandle = &SetOptionsHandle;
-    t.AEGP_SetInSpecNativeFPS = &SetNativeFPS;
-    t.AEGP_SetInSpecDepth = &SetDepth;
-    t.AEGP_SetInSpecSize = &SetSize;
-    t.AEGP_SetInSpecInterlaceLabel = &SetInterlaceLabel;
-    t.AEGP_SetInSpecAlphaLabel = &SetAlphaLabel;
-    t.AEGP_SetInSpecDuration = &SetDuration;
-    t.AEGP_SetInSpecDimensions = &SetDimensions;
-    t.AEGP_SetInSpecHSF = &SetHSF;
-    t.AEGP_SetInSpecSoundRate = &SetSoundRate;
-    t.AEGP_SetInSpecSoundEncoding = &SetSoundEncoding;
-    t.AEGP_SetInSpecSoundSampleSize = &SetSoundSampleSize;
-    t.AEGP_SetInSpecSoundChannels = &SetSoundChannels;
+  t.AEGP_GetInSpecOptionsHandle = &GetOptionsHandle;
+  t.AEGP_SetInSpecOptionsHandle = &SetOptionsHandle;
+  t.AEGP_SetInSpecNativeFPS = &SetNativeFPS;
+  t.AEGP_SetInSpecDepth = &SetDepth;
+  t.AEGP_SetInSpecSize = &SetSize;
+  t.AEGP_SetInSpecInterlaceLabel = &SetInterlaceLabel;
+  t.AEGP_SetInSpecAlphaLabel = &SetAlphaLabel;
+  t.AEGP_SetInSpecDuration = &SetDuration;
+  t.AEGP_SetInSpecDimensions = &SetDimensions;
+  t.AEGP_SetInSpecHSF = &SetHSF;
+  t.AEGP_SetInSpecSoundRate = &SetSoundRate;
+  t.AEGP_SetInSpecSoundEncoding = &SetSoundEncoding;
+  t.AEGP_SetInSpecSoundSampleSize = &SetSoundSampleSize;
+  t.AEGP_SetInSpecSoundChannels = &SetSoundChannels;
 }
 
 }  // namespace

@@ -466,7 +466,7 @@ struct SyncClip {
 const SyncClip kSyncClips[] = {
     {"sync_after.mkv", 1000},    {"sync_before.mkv", 1500},   {"sync_frame.mkv", 1000},
     {"sync_together.mkv", 1000}, {"sync_after.flv", 1000},    {"sync_before.flv", 1500},
-    {"sync_frame.flv", 1000},    {"sync_together.flv", 1000},  {"sync_late.ept", 1000},
+    {"sync_frame.flv", 1000},    {"sync_together.flv", 1000}, {"sync_late.ept", 1000},
     {"sync_after.mad", 1000},
 };
 

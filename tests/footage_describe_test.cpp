@@ -197,14 +197,13 @@ struct TimecodeCase {
   bool valid;
 };
 const TimecodeCase kTimecodeCases[] = {
-    {"tc_ndf.mkv", "01:00:00:00", true},      {"tc_df.mkv", "00:59:59;28", true},
-    {"tc_file.mkv", "10:00:00:12", true},     {"tc_df_25.mkv", "01:00:00;00", false},
-    {"tc_range.mkv", "01:00:60:00", false},   {"tc_frame.mkv", "01:00:00:25", false},
+    {"tc_ndf.mkv", "01:00:00:00", true},    {"tc_df.mkv", "00:59:59;28", true},
+    {"tc_file.mkv", "10:00:00:12", true},   {"tc_df_25.mkv", "01:00:00;00", false},
+    {"tc_range.mkv", "01:00:60:00", false}, {"tc_frame.mkv", "01:00:00:25", false},
     {"tc_garbage.mkv", "garbage", false},
 };
 
-class StartTimecode : public FootageSession,
-                      public ::testing::WithParamInterface<TimecodeCase> {};
+class StartTimecode : public FootageSession, public ::testing::WithParamInterface<TimecodeCase> {};
 
 TEST_P(StartTimecode, ToldExactlyOrNotAtAll) {
   const TimecodeCase& c = GetParam();

@@ -207,9 +207,9 @@ TEST_P(FramePatterns, ReverseScrubAndBlendAreSequential) {
 // asks: in a variable-rate file some fall in gaps, where the picture before
 // the gap is held. Forward, backward and in random order.
 TEST_P(FramePatterns, GridTimesHoldThroughGaps) {
-  const int64_t frames =
-      (ref_.pictures.back().ts - ref_.origin) * ref_.tb_num * ref_.rate_num /
-          (int64_t{ref_.tb_den} * ref_.rate_den) + 2;
+  const int64_t frames = (ref_.pictures.back().ts - ref_.origin) * ref_.tb_num * ref_.rate_num /
+                             (int64_t{ref_.tb_den} * ref_.rate_den) +
+                         2;
   const auto grid = [&](int64_t k) {
     return A_Time{static_cast<A_long>(k * ref_.rate_den), static_cast<A_u_long>(ref_.rate_num)};
   };
@@ -223,14 +223,14 @@ TEST_P(FramePatterns, GridTimesHoldThroughGaps) {
   for (const A_Time& t : times) ASSERT_TRUE(Delivers(*session_, spec_, ref_, t, world));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Variable, FramePatterns,
-    ::testing::Combine(::testing::Values(Clip{"vfr_drops.mkv"}, Clip{"vfr_drops.flv"}),
-                       ::testing::ValuesIn(kCacheSettings)),
-    [](const ::testing::TestParamInfo<std::tuple<Clip, CacheSetting>>& info) {
-      return ClipName({std::get<0>(info.param), info.index}) + "_cache_" +
-             std::get<1>(info.param).name;
-    });
+INSTANTIATE_TEST_SUITE_P(Variable, FramePatterns,
+                         ::testing::Combine(::testing::Values(Clip{"vfr_drops.mkv"},
+                                                              Clip{"vfr_drops.flv"}),
+                                            ::testing::ValuesIn(kCacheSettings)),
+                         [](const ::testing::TestParamInfo<std::tuple<Clip, CacheSetting>>& info) {
+                           return ClipName({std::get<0>(info.param), info.index}) + "_cache_" +
+                                  std::get<1>(info.param).name;
+                         });
 
 INSTANTIATE_TEST_SUITE_P(
     LongGops, FramePatterns,

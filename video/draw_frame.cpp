@@ -99,8 +99,7 @@ int64_t Stretch(const VideoReader& video, int64_t per) {
 // picture is skipped, so the one before the window is known.
 SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per, AVPacket* packet,
                  int64_t* earliest = nullptr, bool whole = false) {
-  SearchState search =
-      BeginSearch(video, start, low, per, whole ? kPtsLimit : Stretch(video, per));
+  SearchState search = BeginSearch(video, start, low, per, whole ? kPtsLimit : Stretch(video, per));
   const SearchEnd end = DecodeUntilWindow(video, search, packet);
   video.prev_known = search.prev_known && !search.skipped_any;
   video.prev_pts = search.prev_pts;

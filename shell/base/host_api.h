@@ -386,10 +386,10 @@ struct AEGP_IOInSuite4 {
 // only to tell a start timecode; hosts before AE 12 lack it.
 struct AEGP_IOInSuite5 {
   AEGP_IOInSuite4 base;                                                                // 0..30
-  AEGP_UnusedEntry AEGP_GetInSpecNativeStartTime;                                     // 31
+  AEGP_UnusedEntry AEGP_GetInSpecNativeStartTime;                                      // 31
   A_Err (*AEGP_SetInSpecNativeStartTime)(AEIO_InSpecH inH, const A_Time* startTimeP);  // 32
-  AEGP_UnusedEntry AEGP_ClearInSpecNativeStartTime;                                   // 33
-  AEGP_UnusedEntry AEGP_GetInSpecNativeDisplayDropFrame;                              // 34
+  AEGP_UnusedEntry AEGP_ClearInSpecNativeStartTime;                                    // 33
+  AEGP_UnusedEntry AEGP_GetInSpecNativeDisplayDropFrame;                               // 34
   A_Err (*AEGP_SetInSpecNativeDisplayDropFrame)(AEIO_InSpecH inH,
                                                 A_Boolean displayDropFrameB);  // 35
 };

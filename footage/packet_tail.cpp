@@ -1,6 +1,7 @@
 #include "footage/packet_tail.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "footage/av_owners.h"
@@ -24,6 +25,33 @@ std::optional<int64_t> PacketEnd(const AVPacket& packet, AVRational time_base) {
   return av_rescale_q(ts + length, time_base, AV_TIME_BASE_Q);
 }
 
+// Matroska's demuxer cannot find its way back into the file after a jump
+// that lands inside a cluster: it goes back to where it last stood, the
+// start of the file. The first Cluster element (ID 1F 43 B6 75) at or after
+// `from` is a place it can read on from; `from` itself when there is none,
+// or the file is not Matroska.
+int64_t ReadableStart(AVFormatContext& format, int64_t from, int64_t size) {
+  if (std::strcmp(format.iformat->name, "matroska,webm") != 0) return from;
+  constexpr uint8_t kCluster[] = {0x1F, 0x43, 0xB6, 0x75};
+  std::vector<uint8_t> chunk(64 * 1024);
+  uint32_t last4 = 0;
+  for (int64_t at = from; at < size;) {
+    if (avio_seek(format.pb, at, SEEK_SET) < 0) return from;
+    const int got = avio_read(format.pb, chunk.data(), static_cast<int>(chunk.size()));
+    if (got <= 0) return from;
+    for (int i = 0; i < got; ++i) {
+      last4 = (last4 << 8) | chunk[static_cast<size_t>(i)];
+      if (last4 == (uint32_t{kCluster[0]} << 24 | uint32_t{kCluster[1]} << 16 |
+                    uint32_t{kCluster[2]} << 8 | kCluster[3]) &&
+          at + i >= from + 3) {
+        return at + i - 3;
+      }
+    }
+    at += got;
+  }
+  return from;
+}
+
 }  // namespace
 
 std::optional<int64_t> LastPacketEnd(AVFormatContext& format, std::span<const int> streams) {
@@ -35,13 +63,15 @@ std::optional<int64_t> LastPacketEnd(AVFormatContext& format, std::span<const in
 
   std::optional<int64_t> end;
   for (int64_t window = kFirstWindow;; window *= 4) {
-    const int64_t from = std::max<int64_t>(size - window, 0);
+    const int64_t from = ReadableStart(format, std::max<int64_t>(size - window, 0), size);
     if (av_seek_frame(&format, -1, from, AVSEEK_FLAG_BYTE) < 0) return end;
     std::vector<bool> seen(streams.size(), false);
     end.reset();
     while (av_read_frame(&format, packet.get()) >= 0) {
+      // A demuxer that went back before the window would read the whole file.
+      const bool behind = packet->pos >= 0 && packet->pos < from;
       const auto at = std::find(streams.begin(), streams.end(), packet->stream_index);
-      if (at != streams.end()) {
+      if (!behind && at != streams.end()) {
         const AVRational time_base = format.streams[packet->stream_index]->time_base;
         if (const auto packet_end = PacketEnd(*packet, time_base)) {
           seen[static_cast<size_t>(at - streams.begin())] = true;
@@ -49,6 +79,7 @@ std::optional<int64_t> LastPacketEnd(AVFormatContext& format, std::span<const in
         }
       }
       av_packet_unref(packet.get());
+      if (behind) break;
     }
     const bool all = std::all_of(seen.begin(), seen.end(), [](bool s) { return s; });
     if (all || from == 0 || window >= kLastWindow) return end;

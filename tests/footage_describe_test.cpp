@@ -67,7 +67,6 @@ const DescribeCase kDescribeCases[] = {
     {"two_streams.mkv", true, "25/1", 1638400, true},
     {"rate_over_1000.mkv", false, "90000/1", 0, true},
     {"rate_1000.mkv", true, "1000/1", 65536000, true},
-    {"subtitles.mkv", false, nullptr, 0, false},
 };
 
 class Describe : public FootageSession, public ::testing::WithParamInterface<DescribeCase> {};

@@ -154,6 +154,34 @@ TEST_P(FlattenPathLength, FitsUpTo1023BytesAndWritesNothingBeyondTheBlock) {
   host.FreeHandle(record);
 }
 
+// Import refuses, with the same error, a real file whose path saving would
+// refuse, and leaves nothing behind.
+TEST_P(FlattenPathLength, ImportRefusesWhatSavingWould) {
+  if (GetParam().length < 300) GTEST_SKIP() << "no file path that short here";
+#ifdef _WIN32
+  GTEST_SKIP() << "Windows paths end at 260 characters without the long-path prefix";
+#endif
+  const std::filesystem::path dir = zarn_test::MakeTempDir("zarn-long-path-");
+  std::filesystem::path path = dir;
+  const size_t want = GetParam().length;
+  // Folders of up to 200 bytes, then a file name that makes up the length.
+  while (path.string().size() + 1 + 200 + 1 + 10 < want) path /= std::string(200, 'd');
+  const size_t name = want - path.string().size() - 1;
+  path /= std::string(name - 4, 'f') + ".mkv";
+  ASSERT_EQ(path.string().size(), want);
+  std::filesystem::create_directories(path.parent_path());
+  std::filesystem::copy_file(MediaPath("silent.mkv"), path);
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(path.string(), &result);
+  EXPECT_EQ(result, GetParam().result);
+  if (result == A_Err_NONE) {
+    EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
+  }
+  EXPECT_EQ(host.OptionsHandle(spec) != nullptr, result == A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+  std::filesystem::remove_all(dir);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Lengths, FlattenPathLength,
     ::testing::Values(PathLengthCase{0, A_Err_NONE}, PathLengthCase{1, A_Err_NONE},
@@ -175,8 +203,12 @@ std::vector<StoredBlockCase> StoredBlocks() {
   std::vector<uint8_t> unterminated(kBlockSize, 'x');
   std::vector<uint8_t> last_byte_zero = unterminated;
   last_byte_zero.back() = 0;
+  // Import refuses a file with nothing usable; a project saved before that
+  // still reopens with it.
+  const std::string subtitles = MediaPath("subtitles.mkv");
   return {
       {"Clip", BlockFor(clip), A_Err_NONE, true, clip},
+      {"NothingUsable", BlockFor(subtitles), A_Err_NONE, true, subtitles},
       // Installed even though the open fails, so the item keeps its path.
       {"MissingFile", BlockFor(missing), A_Err_STRUCT, true, missing},
       {"AllZero", BlockFor(""), A_Err_STRUCT, true, ""},

@@ -282,6 +282,7 @@ TEST(HostileFiles, NonMediaIsRefusedWithTwoAndLeavesNothing) {
                                MediaPath("not_media.mkv"),
                                MediaPath("header_cut.mkv"),
                                MediaPath("killed_header.flv"),
+                               MediaPath("subtitles.mkv"),  // nothing usable
                                (cwd.dir() / "a folder.mkv").string(),
                                (cwd.dir() / "no such file.mkv").string(),
                                "/dev/null"};

@@ -128,7 +128,7 @@ const ClipCase kClips[] = {
     {"h264_aac.flv", true, true},        {"hevc.mkv", true, false},
     {"vp9_opus.mkv", true, true},        {"mpeg4.mkv", true, true},
     {"silent.mkv", true, false},         {"two_streams.mkv", true, true},
-    {"subtitles.mkv", false, false},     {"truncated.mkv", true, true},
+    {"truncated.mkv", true, true},
     {"hd_bt709.mkv", true, false},       {"mjpeg_full.mkv", true, false},
     {"bt601_sd.mkv", true, false},       {"pcm_s16_48k.mkv", false, true},
     {"pcm_f32_51.mkv", false, true},     {"flac_44k.mkv", false, true},

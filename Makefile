@@ -50,6 +50,8 @@ test-tsan: deps $(TSAN_BUILD)/CMakeCache.txt
 # Benchmark clips (1080p H.264, HEVC and 10-bit HEVC, 60 s of 5.1 sound), then the module
 # beside plain FFmpeg loops doing the same work in the same run.
 bench: build
+	cmake -S . -B $(BUILD) -DZARN_BUILD_BENCH=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
 	cmake --build $(BUILD) --target bench_media
 	$(BUILD)/bench/zarn-bench video
 	$(BUILD)/bench/zarn-bench deep

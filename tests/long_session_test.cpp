@@ -21,8 +21,10 @@ extern "C" {
 #include "tests/support/plugin_session.h"
 #include "tests/support/temp_cwd.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define ZARN_OWN_ALLOCATOR 1  // the sanitizer's allocator: figures mean nothing
+// The sanitizer's allocator: figures mean nothing. ZARN_SANITIZED: this file
+// itself is compiled without instrumentation in the sanitizer tree.
+#if defined(__SANITIZE_ADDRESS__) || defined(ZARN_SANITIZED)
+#define ZARN_OWN_ALLOCATOR 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ZARN_OWN_ALLOCATOR 1

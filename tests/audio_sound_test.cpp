@@ -514,6 +514,35 @@ TEST(Timeline, PictureAndSoundOfOneInstantMeet) {
   }
 }
 
+// An origin that is the sound's start and falls between two ticks of the
+// picture's time base: requests a tick either side of each window's edge
+// around the marker get the pictures the reference places there.
+TEST(Timeline, AnOriginBetweenPictureTicksPlacesEdgesExactly) {
+  const std::string clip = "sync_early.ept";
+  zarn_test::PluginSession session;
+  ASSERT_TRUE(session.ready()) << session.error;
+  A_Err err = -1;
+  AEIO_InSpecH spec = session.Import(clip, &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  const zarn_test::ReferenceVideo video = zarn_test::DecodeReference(zarn_test::MediaPath(clip));
+  ASSERT_TRUE(video.ok) << video.error;
+  standin::World world(video.width, video.height);
+  for (int i = 19; i <= 21; ++i) {  // the marker is picture 20
+    for (const int64_t d : {-1, 0, 1}) {
+      const int64_t ticks = video.pictures[static_cast<size_t>(i)].ts - video.origin -
+                            video.HalfPts() + d;
+      const A_Time t{static_cast<A_long>(ticks * video.tb_num),
+                     static_cast<A_u_long>(video.tb_den)};
+      ASSERT_EQ(session.host.DrawFrame(spec, t, world), A_Err_NONE);
+      const int want = video.ExpectedIndex(t);
+      ASSERT_GE(want, 0);
+      EXPECT_TRUE(world.Pixels() == video.pictures[static_cast<size_t>(want)].argb)
+          << "picture " << i << ", " << d << " tick(s) from its window's edge";
+    }
+  }
+  EXPECT_EQ(session.Close(spec), A_Err_NONE);
+}
+
 // As the host previews: a frame, the sound that covers it (1/fps of sound),
 // the next frame... Every picture is the sequential decode's, the sound joins
 // into the continuous decode, and nothing seeks after the first frame and

@@ -98,6 +98,9 @@
 #                     (1/81920 ticks), the sound (PCM 22.05 kHz, 1/22050) at 0.5 s, so the
 #                     origin is the picture's and falls between two sound samples
 #   sync_after.mad    MP4: picture at 0 (1/10240), ALAC sound at 0.5 s (1/48000)
+#   sync_early.ept    NUT, the sound first: PCM 22.05 kHz at 0.35 s (sample 7718 of its
+#                     1/22050 ticks), the picture at 0.5 s; the origin, the sound's start,
+#                     falls between two of the picture's 1/81920 ticks
 #
 # The files people bring (25 fps, 1 s, frame code drawn, unless said):
 #   av1.mkv           AV1 (libaom-av1 realtime, cpu-used 8, keyint 12) yuv420p 320x240
@@ -483,6 +486,7 @@ clip_sync() {
   sync_clip together flv 0 0 44100 pcm_s16le
   sync_clip late ept 0.35 0.5 22050 pcm_s16le nut
   sync_clip after mad 0 0.5 48000 alac mp4
+  sync_clip early ept 0.5 0.35 22050 pcm_s16le nut
 }
 clip_av1() {
   local p

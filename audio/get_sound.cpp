@@ -11,10 +11,10 @@
 #include "footage/footage_options.h"
 #include "footage/item_open.h"
 #include "footage/item_registry.h"
-#include "shell/base/callback_edge.h"
-#include "shell/base/callbacks.h"
-#include "shell/base/locked_handle.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/callbacks.h"
+#include "host_abi/locked_handle.h"
+#include "host_abi/suite_cache.h"
 
 namespace {
 

@@ -12,10 +12,7 @@
 #include <cstdint>
 #include <optional>
 
-struct TimeBase {
-  int32_t num;
-  int32_t den;
-};
+#include "footage/time_base.h"
 
 // The footage sample the host's start time falls on: round(value / scale *
 // rate), halves away from zero. The host also passes a sample index, but only

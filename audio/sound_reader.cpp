@@ -28,6 +28,7 @@
 #include "diag/trace_log.h"
 #include "footage/decoding.h"
 #include "footage/item_open.h"
+#include "footage/timeline.h"
 
 namespace {
 
@@ -64,10 +65,6 @@ int32_t PrerollSamples(AVCodecID id, int32_t rate) {
   }
 }
 
-TimeBase StreamTimeBase(const SoundReader& sound) {
-  return {sound.facts->time_base.num, sound.facts->time_base.den};
-}
-
 // The requested stretch in decode positions, filled front to back.
 struct Output {
   float* data;
@@ -92,7 +89,7 @@ class Request {
         sound_(sound),
         out_(out),
         rate_(sound.rate),
-        tb_(StreamTimeBase(sound)),
+        tb_(TimeBaseOf(sound.facts->time_base)),
         packet_(av_packet_alloc()),
         converter_(sound.resampler, rate_) {
     if (packet_ == nullptr) throw std::bad_alloc();
@@ -368,12 +365,9 @@ void Request::Run(int64_t first) {
   sound_.resume_valid = false;
   if (!sound_.grid_known) LearnGrid();
   // Footage sample 0 lies at the timeline's origin; position 0 at first_pts.
-  const FootageOrigin& origin = record_.origin;
-  const bool origin_set = origin.tb_num > 0 && origin.tb_den > 0;
+  const FootageOrigin origin = OriginOr(record_.origin, tb_);
   const int64_t offset =
-      SamplesBetween(sound_.first_pts, tb_, origin_set ? origin.pts : 0,
-                     origin_set ? TimeBase{origin.tb_num, origin.tb_den} : tb_, rate_)
-          .value_or(0);
+      SamplesBetween(sound_.first_pts, tb_, origin.pts, origin.tb, rate_).value_or(0);
   // Far beyond any real footage, but kept clear of 64-bit overflow.
   out_.start = std::clamp(SaturatingAdd(first, offset), -kPositionLimit, kPositionLimit);
 

@@ -14,6 +14,11 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "footage/time_base.h"
+
+inline TimeBase TimeBaseOf(AVRational r) { return {r.num, r.den}; }
+inline AVRational RationalOf(TimeBase tb) { return {tb.num, tb.den}; }
+
 struct PacketFree {
   void operator()(AVPacket* p) const { av_packet_free(&p); }
 };

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "footage/footage_options.h"
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 A_Err DescribeFootage(const AEGP_IOInSuite4& io, AEIO_InSpecH spec, const FootageOptions& record);
 

@@ -1,10 +1,10 @@
 // The footage item goes away: everything its record owns is released and the
 // options handle freed. A handle the host reports still locked is not freed.
 #include "footage/footage_teardown.h"
-#include "shell/base/callback_edge.h"
-#include "shell/base/callbacks.h"
-#include "shell/base/locked_handle.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/callbacks.h"
+#include "host_abi/locked_handle.h"
+#include "host_abi/suite_cache.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "footage/footage_options.h"
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Opaque pictures keep the label every item had before: bytes
 // 01 01 01 00 00 00 00 00 00 00. Pictures with an alpha channel are told as

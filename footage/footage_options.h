@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <type_traits>
 
-#include "shell/base/host_api.h"
+#include "footage/time_base.h"
+#include "host_abi/host_api.h"
 
 struct FootageItem;
 
@@ -23,8 +24,7 @@ struct FootageRate {
 // time base means 0 (no used stream has a start time).
 struct FootageOrigin {
   int64_t pts;
-  int32_t tb_num;
-  int32_t tb_den;
+  TimeBase tb;
 };
 
 // How the pictures' fields are told to the host. Zero (progressive, or an

@@ -1,8 +1,8 @@
 // The three information lines the host shows for every footage item.
-#include "shell/base/callback_edge.h"
-#include "shell/base/callbacks.h"
-#include "shell/base/locked_handle.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/callbacks.h"
+#include "host_abi/locked_handle.h"
+#include "host_abi/suite_cache.h"
 
 A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH, AEIO_Verbiage* verbiageP) {
   return CallbackEdge([&] {

@@ -9,9 +9,9 @@
 #include "footage/new_record_handle.h"
 #include "footage/open_media.h"
 #include "platform/host_path.h"
-#include "shell/base/callback_edge.h"
-#include "shell/base/callbacks.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/callbacks.h"
+#include "host_abi/suite_cache.h"
 
 namespace {
 

@@ -7,7 +7,6 @@
 
 #include "footage/item_open.h"
 #include "footage/picture_cache.h"
-#include "platform/environment.h"
 
 namespace {
 
@@ -46,11 +45,6 @@ void SetOpenItemBound(size_t bound) {
   Registry& registry = TheRegistry();
   const std::lock_guard<std::mutex> hold(registry.mutex);
   registry.open_bound = std::max<size_t>(bound, 1);
-}
-
-void ConfigureOpenItemsFromEnvironment() {
-  const auto count = EnvironmentCount("ZARN_OPEN_ITEMS", 1000000);
-  SetOpenItemBound(count && *count >= 1 ? static_cast<size_t>(*count) : kDefaultOpenItems);
 }
 
 size_t OpenItemCount() {

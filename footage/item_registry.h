@@ -28,8 +28,6 @@ void ReleaseItem(FootageOptions& record);
 inline constexpr size_t kDefaultOpenItems = 32;
 // The bound; at least 1.
 void SetOpenItemBound(size_t bound);
-// From ZARN_OPEN_ITEMS (a positive count); unset or unreadable, the default.
-void ConfigureOpenItemsFromEnvironment();
 // Items whose readers are open now.
 size_t OpenItemCount();
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // What the container tells the host: its bit rate, an estimated size and the
 // duration in hundredths of a second.

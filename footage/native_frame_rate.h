@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "footage/footage_options.h"
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Computed in single precision as the host has always been told it
 // (25/1 -> 1638400, 30000/1001 -> 1964116, 24000/1001 -> 1571293). A rate

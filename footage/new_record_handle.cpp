@@ -5,7 +5,7 @@ extern "C" {
 }
 
 #include "footage/footage_teardown.h"
-#include "shell/base/plugin_id.h"
+#include "host_abi/plugin_id.h"
 
 NewRecordHandle::~NewRecordHandle() { (void)Finish(); }  // exception path: the error is in flight
 

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "footage/footage_options.h"
-#include "shell/base/host_api.h"
-#include "shell/base/locked_handle.h"
+#include "host_abi/host_api.h"
+#include "host_abi/locked_handle.h"
 
 class NewRecordHandle {
  public:

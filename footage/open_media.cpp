@@ -32,7 +32,7 @@
 #include "footage/picture_facts.h"
 #include "footage/start_timecode.h"
 #include "footage/timeline.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/suite_cache.h"
 
 namespace {
 
@@ -88,11 +88,7 @@ void DurationFromTail(AVFormatContext& format, std::span<const int> streams,
                       FootageOptions& record) {
   const auto end = LastPacketEnd(format, streams);
   if (!end) return;
-  const FootageOrigin& origin = record.origin;
-  const int64_t origin_us =
-      origin.tb_num > 0 && origin.tb_den > 0
-          ? av_rescale_q(origin.pts, AVRational{origin.tb_num, origin.tb_den}, AV_TIME_BASE_Q)
-          : 0;
+  const int64_t origin_us = OriginMicroseconds(record.origin);
   if (*end <= origin_us) return;
   const int64_t duration_us = *end - origin_us;
   const ContainerValues values = ContainerValuesFrom(format.bit_rate, duration_us);

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "footage/footage_options.h"
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Returns 0, A_Err_STRUCT (2: cannot open, probe or decode) or A_Err_ALLOC
 // (4: a video frame could not be allocated). Throws SuiteMissing when the

@@ -3,18 +3,10 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/environment.h"
 
 PictureCache& PictureCache::Module() {
   static PictureCache cache;
   return cache;
-}
-
-void PictureCache::ConfigureFromEnvironment() {
-  // Up to a petabyte; anything else is not a setting.
-  const auto mib = EnvironmentCount("ZARN_CACHE_MB", uint64_t{1} << 30);
-  const size_t module_bytes = mib ? static_cast<size_t>(*mib) << 20 : kDefaultModuleBytes;
-  Module().SetBounds(module_bytes, kDefaultItemBytes);
 }
 
 void PictureCache::SetBounds(size_t module_bytes, size_t item_bytes) {

@@ -28,11 +28,6 @@ class PictureCache {
   // The one cache of the module.
   static PictureCache& Module();
 
-  // Sets the module's cache from the environment: ZARN_CACHE_MB is the whole
-  // module's bound in MiB (0 turns the cache off); unset or unreadable, the
-  // defaults. Each item's bound is 256 MiB, or the module's when smaller.
-  static void ConfigureFromEnvironment();
-
   // Bounds in bytes; 0 for the module turns the cache off (and empties it).
   // An item's bound never exceeds the module's.
   void SetBounds(size_t module_bytes, size_t item_bytes);

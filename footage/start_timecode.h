@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 struct StartTimecode {
   A_Time start;     // frames before the first picture x one frame, reduced

@@ -7,14 +7,14 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
+#include "footage/av_owners.h"
+
 namespace {
 
 FootageOrigin StartOf(const AVStream& stream) {
   const int64_t start = stream.start_time == AV_NOPTS_VALUE ? 0 : stream.start_time;
-  return FootageOrigin{start, stream.time_base.num, stream.time_base.den};
+  return FootageOrigin{start, TimeBaseOf(stream.time_base)};
 }
-
-bool Valid(const FootageOrigin& origin) { return origin.tb_num > 0 && origin.tb_den > 0; }
 
 }  // namespace
 
@@ -23,19 +23,26 @@ FootageOrigin OriginOf(const AVStream* video, const AVStream* audio) {
   for (const AVStream* stream : {video, audio}) {
     if (stream == nullptr) continue;
     const FootageOrigin start = StartOf(*stream);
-    if (!Valid(start)) continue;
-    if (!Valid(origin) || av_compare_ts(start.pts, AVRational{start.tb_num, start.tb_den},
-                                        origin.pts, AVRational{origin.tb_num, origin.tb_den}) < 0) {
+    if (!IsValid(start.tb)) continue;
+    if (!IsValid(origin.tb) || av_compare_ts(start.pts, RationalOf(start.tb), origin.pts,
+                                             RationalOf(origin.tb)) < 0) {
       origin = start;
     }
   }
-  return Valid(origin) ? origin : FootageOrigin{};
+  return IsValid(origin.tb) ? origin : FootageOrigin{};
 }
 
-int64_t OriginIn(const FootageOrigin& origin, int32_t tb_num, int32_t tb_den) {
-  if (!Valid(origin) || tb_num <= 0 || tb_den <= 0) return 0;
-  if (origin.tb_num == tb_num && origin.tb_den == tb_den) return origin.pts;
-  return av_rescale_q_rnd(origin.pts, AVRational{origin.tb_num, origin.tb_den},
-                          AVRational{tb_num, tb_den},
+int64_t OriginIn(const FootageOrigin& origin, TimeBase tb) {
+  if (!IsValid(origin.tb) || !IsValid(tb)) return 0;
+  if (origin.tb.num == tb.num && origin.tb.den == tb.den) return origin.pts;
+  return av_rescale_q_rnd(origin.pts, RationalOf(origin.tb), RationalOf(tb),
                           static_cast<AVRounding>(AV_ROUND_NEAR_INF | AV_ROUND_PASS_MINMAX));
+}
+
+FootageOrigin OriginOr(const FootageOrigin& origin, TimeBase fallback) {
+  return IsValid(origin.tb) ? origin : FootageOrigin{0, fallback};
+}
+
+int64_t OriginMicroseconds(const FootageOrigin& origin) {
+  return IsValid(origin.tb) ? av_rescale_q(origin.pts, RationalOf(origin.tb), AV_TIME_BASE_Q) : 0;
 }

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 namespace standin {
 

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 namespace standin {
 

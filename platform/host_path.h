@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <string>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // The host's NUL-terminated UTF-16 path as UTF-8 (invalid UTF-16 becomes
 // U+FFFD). Empty for a null path.

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Converts NUL-terminated UTF-16 to UTF-8. Surrogate pairs become one code
 // point; an unpaired surrogate becomes U+FFFD. Empty for a null pointer.

@@ -1,7 +1,7 @@
 // The module's only export. The host finds it by the name in the PiPL
 // resource and calls it once after loading the module.
-#include "shell/base/callback_edge.h"
-#include "shell/base/host_api.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/host_api.h"
 #include "shell/registration.h"
 
 #if defined(_WIN32)

@@ -1,6 +1,6 @@
 #include "shell/function_block.h"
 
-#include "shell/base/callbacks.h"
+#include "host_abi/callbacks.h"
 #include "shell/stubs.h"
 
 void FillFunctionBlock(AEIO_FunctionBlock4* block) {

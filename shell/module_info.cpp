@@ -2,7 +2,7 @@
 
 #include <iterator>
 
-#include "shell/base/suite_cache.h"
+#include "host_abi/suite_cache.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // large a frame it serves.
 #pragma once
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 inline constexpr AEIO_ModuleSignature kZarnSignature = 0x4550545F;  // 'EPT_'
 inline constexpr const char* kZarnPluginName = "Zarn_Importer";

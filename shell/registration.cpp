@@ -3,12 +3,11 @@
 #include <cstring>
 
 #include "diag/trace_log.h"
-#include "footage/item_registry.h"
-#include "footage/picture_cache.h"
-#include "shell/base/plugin_id.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/plugin_id.h"
+#include "host_abi/suite_cache.h"
 #include "shell/function_block.h"
 #include "shell/module_info.h"
+#include "shell/settings.h"
 #include "shell/stubs.h"
 
 A_Err RegisterImporter(const SPBasicSuite* basic, AEGP_PluginID plugin_id) {
@@ -25,8 +24,7 @@ A_Err RegisterImporter(const SPBasicSuite* basic, AEGP_PluginID plugin_id) {
 
   if (!err) {
     TraceLog::Open();  // a log that cannot be opened changes nothing
-    PictureCache::ConfigureFromEnvironment();
-    ConfigureOpenItemsFromEnvironment();
+    ApplyEnvironmentSettings();
     AEIO_FunctionBlock4 block;
     std::memset(&block, 0, sizeof(block));
     FillFunctionBlock(&block);

@@ -2,7 +2,7 @@
 // tests can drive it inside the test program.
 #pragma once
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Registers the death hook, the input module and the plug-in's name with the
 // host; opens the trace log on the way. Returns the first non-zero host

@@ -4,8 +4,8 @@
 // callback.
 #pragma once
 
-#include "shell/base/callback_edge.h"
-#include "shell/base/host_api.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/host_api.h"
 
 namespace stub_detail {
 template <A_Err kResult, typename Fn>

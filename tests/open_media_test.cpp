@@ -16,7 +16,7 @@
 #include "footage/item_open.h"
 #include "footage/item_registry.h"
 #include "footage/media_values.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/suite_cache.h"
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
@@ -300,8 +300,8 @@ TEST(OpenMedia, TimelineOriginIsTheEarlierStart) {
     const zarn_test::Probe probe = zarn_test::ProbeFile(MediaPath(c.clip));
     DirectOpen open(MediaPath(c.clip));
     ASSERT_EQ(open.result, A_Err_NONE);
-    ASSERT_EQ(open.record.origin.tb_num, 1);
-    ASSERT_EQ(open.record.origin.tb_den, 1000);
+    ASSERT_EQ(open.record.origin.tb.num, 1);
+    ASSERT_EQ(open.record.origin.tb.den, 1000);
     int64_t earliest = INT64_MAX;
     for (const char* type : {"video", "audio"}) {
       if (const zarn_test::ProbeStream* stream = probe.First(type)) {

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "host/standin_host.h"
-#include "shell/base/plugin_id.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/plugin_id.h"
+#include "host_abi/suite_cache.h"
 #include "shell/registration.h"
 #include "tests/support/paths.h"
 #include "tests/support/temp_cwd.h"

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "host/standin_host.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/suite_cache.h"
 
 namespace {
 

@@ -29,7 +29,7 @@ TEST(VideoTiming, FrameLength) {
       {1, 100000, 1, 90000, 9000000000},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(FrameLengthPts(c.rate_num, c.rate_den, c.tb_num, c.tb_den), c.per)
+    EXPECT_EQ(FrameLengthPts(c.rate_num, c.rate_den, {c.tb_num, c.tb_den}), c.per)
         << c.rate_num << "/" << c.rate_den << " tb " << c.tb_num << "/" << c.tb_den;
   }
 }
@@ -57,7 +57,7 @@ TEST(VideoTiming, TargetTimestamp) {
       {0, 1, 1, 1000, INT64_MAX, kPtsLimit},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(TargetPts(c.value, c.scale, c.tb_num, c.tb_den, c.origin), c.target)
+    EXPECT_EQ(TargetPts(c.value, c.scale, {c.tb_num, c.tb_den}, c.origin), c.target)
         << c.value << "/" << c.scale << " tb " << c.tb_num << "/" << c.tb_den;
   }
 }

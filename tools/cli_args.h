@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // A malformed command line: exit status 2.
 struct UsageError : std::runtime_error {

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "footage/footage_item.h"
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 struct AVFrame;
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "footage/footage_item.h"
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // For ConvertFrameToWorld, which has checked the picture and the world's
 // size: the picture goes through the padded scratch (8-bit ARGB for 8-bit

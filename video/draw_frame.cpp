@@ -33,10 +33,10 @@
 #include "footage/picture_cache.h"
 #include "footage/timeline.h"
 #include "platform/clock.h"
-#include "shell/base/callback_edge.h"
-#include "shell/base/callbacks.h"
-#include "shell/base/locked_handle.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/callback_edge.h"
+#include "host_abi/callbacks.h"
+#include "host_abi/locked_handle.h"
+#include "host_abi/suite_cache.h"
 #include "video/convert_frame.h"
 #include "video/frame_search.h"
 #include "video/frame_timing.h"
@@ -186,12 +186,12 @@ const AVFrame* HoldThroughGap(VideoReader& video, const AVFrame* found, int64_t 
 // alive by *cached), or null for black.
 const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr,
                            FramePtr* cached) {
-  const AVRational tb = video.facts->time_base;
+  const TimeBase tb = TimeBaseOf(video.facts->time_base);
   const AVRational rate = video.facts->frame_rate;
-  const int64_t per = FrameLengthPts(rate.num, rate.den, tb.num, tb.den);
+  const int64_t per = FrameLengthPts(rate.num, rate.den, tb);
   const int64_t half = per / 2;
   const std::optional<int64_t> target =
-      TargetPts(tr.value, tr.scale, tb.num, tb.den, OriginIn(record.origin, tb.num, tb.den));
+      TargetPts(tr.value, tr.scale, tb, OriginIn(record.origin, tb));
   TraceLine() << "seek time=" << static_cast<int32_t>(tr.value) << "/"
               << static_cast<uint32_t>(tr.scale)
               << ";seek_pts=" << static_cast<int64_t>(target.value_or(AV_NOPTS_VALUE));

@@ -12,17 +12,18 @@ int64_t ClampPts(int64_t v) { return std::clamp(v, -kPtsLimit, kPtsLimit); }
 
 }  // namespace
 
-int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, int32_t tb_num, int32_t tb_den) {
-  if (rate_num <= 0 || rate_den <= 0 || tb_num <= 0 || tb_den <= 0) return 0;
+int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, TimeBase tb) {
+  if (rate_num <= 0 || rate_den <= 0 || !IsValid(tb)) return 0;
+  const int32_t tb_num = tb.num, tb_den = tb.den;
   // Each product of two positive 32-bit values fits 62 bits.
   const int64_t num = int64_t{rate_den} * tb_den;
   const int64_t den = int64_t{rate_num} * tb_num;
   return std::min(num / den, kFrameLimit);
 }
 
-std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, int32_t tb_num, int32_t tb_den,
-                                 int64_t origin) {
-  if (scale == 0 || tb_num <= 0 || tb_den <= 0) return std::nullopt;
+std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, TimeBase tb, int64_t origin) {
+  if (scale == 0 || !IsValid(tb)) return std::nullopt;
+  const int32_t tb_num = tb.num, tb_den = tb.den;
   // |value * tb_den| < 2^62 and scale * tb_num < 2^63 - 2^32: both fit.
   const int64_t num = int64_t{value} * tb_den;
   const int64_t den = int64_t{scale} * tb_num;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "footage/time_base.h"
 #include "footage/video_position.h"
 
 // Timestamps are kept within +/- 2^62 so that sums and differences of a
@@ -16,14 +17,13 @@ inline constexpr int64_t kPtsLimit = int64_t{1} << 62;
 // One frame in time-base units: (rate_den * tb_den) / (rate_num * tb_num),
 // truncated. 0 when the rate or the time base gives no length (zero or
 // negative terms).
-int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, int32_t tb_num, int32_t tb_den);
+int64_t FrameLengthPts(int32_t rate_num, int32_t rate_den, TimeBase tb);
 
 // The requested time value/scale seconds in time-base units, truncated
 // toward zero, plus the timeline's origin in the same units. Empty when the
 // time or the time base names no instant (zero scale, zero or negative
 // time-base terms).
-std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, int32_t tb_num, int32_t tb_den,
-                                 int64_t origin);
+std::optional<int64_t> TargetPts(int32_t value, uint32_t scale, TimeBase tb, int64_t origin);
 
 enum class Course { kReuse, kReadForward, kSeek };
 

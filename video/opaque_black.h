@@ -1,7 +1,7 @@
 // The black a frame request delivers when it has no picture.
 #pragma once
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Fills the whole world with opaque black through the host's Fill Matte
 // suite: fill for 8-bit worlds, fill16 for deep ones. Returns the host's result.

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 struct AVFrame;
 struct SwsContext;

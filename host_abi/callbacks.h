@@ -3,7 +3,7 @@
 // audio/, shell/) and catches every exception at its own edge.
 #pragma once
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 A_Err Zarn_InitInSpecFromFile(AEIO_BasicData* basic_dataP, const A_UTF16Char* file_pathZ,
                               AEIO_InSpecH specH);

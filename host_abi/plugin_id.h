@@ -2,7 +2,7 @@
 // handle the plug-in creates is made under it.
 #pragma once
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Zero until registration has completed.
 AEGP_PluginID RegisteredPluginId();

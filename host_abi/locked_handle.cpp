@@ -1,4 +1,4 @@
-#include "shell/base/locked_handle.h"
+#include "host_abi/locked_handle.h"
 
 LockedHandle::~LockedHandle() {
   if (locked_) (void)memory_->AEGP_UnlockMemHandle(handle_);  // already failing: nothing to add

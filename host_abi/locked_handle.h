@@ -4,7 +4,7 @@
 // way out of an exception.
 #pragma once
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 class LockedHandle {
  public:

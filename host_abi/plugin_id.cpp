@@ -1,4 +1,4 @@
-#include "shell/base/plugin_id.h"
+#include "host_abi/plugin_id.h"
 
 #include <atomic>
 

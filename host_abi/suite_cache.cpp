@@ -1,4 +1,4 @@
-#include "shell/base/suite_cache.h"
+#include "host_abi/suite_cache.h"
 
 #include <iterator>
 #include <type_traits>

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "shell/base/host_api.h"
+#include "host_abi/host_api.h"
 
 // Raised when the basic suite is missing or a suite cannot be acquired; the
 // callback edge (shell/callback_edge.h) turns it into its result.

@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "shell/base/host_api.h"
-#include "shell/base/suite_cache.h"
+#include "host_abi/host_api.h"
+#include "host_abi/suite_cache.h"
 
 template <typename Body>
 A_Err CallbackEdge(Body&& body) noexcept {

@@ -9,11 +9,10 @@
 #include "diag/trace_log.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
-#include "footage/item_open.h"
 #include "footage/item_registry.h"
+#include "footage/locked_record.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
-#include "host_abi/locked_handle.h"
 #include "host_abi/suite_cache.h"
 
 namespace {
@@ -31,17 +30,17 @@ uint64_t ToldBytes(const FootageOptions& record, A_u_long num_samples) {
 uint64_t Deliver(const FootageOptions& record, const A_Time* start, A_u_long num_samples,
                  void* data) {
   const uint64_t bytes = ToldBytes(record, num_samples);
-  ItemUse use(&record);
+  const ItemUse use(&record);
   // Sound is delivered in the one format the module tells; footage whose
   // audio cannot be opened gets silence, nothing of it touched.
   SoundReader* const reader =
-      use && bytes == SoundBufferBytes(num_samples) ? OpenedSound(record, *use.get()) : nullptr;
+      use && bytes == SoundBufferBytes(num_samples) ? OpenedSound(record, use) : nullptr;
   if (reader == nullptr) {
     std::memset(data, 0, bytes);
     return 0;
   }
   SoundReader& sound = *reader;
-  TraceLine() << "aCodecCtx sample_fmt=" << static_cast<int32_t>(sound.decoder->sample_fmt);
+  TraceLine() << "aCodecCtx sample_fmt=" << static_cast<int32_t>(sound.stream.decoder->sample_fmt);
   const auto first =
       start != nullptr ? StartSampleFromTime(start->value, start->scale, sound.rate) : std::nullopt;
   if (!first || num_samples == 0) {
@@ -64,22 +63,17 @@ A_Err GetSound(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const A_Time* star
   TraceLine() << "start_sampLu" << static_cast<uint32_t>(start_sample);
 
   SuiteCache suites(BasicSuiteOf(basic_data));
-  void* options = nullptr;
-  A_Err err = suites.IOInSuite()->AEGP_GetInSpecOptionsHandle(spec, &options);
   uint64_t decoded = 0;
-  if (err == A_Err_NONE && options != nullptr) {
-    LockedHandle lock(suites.MemorySuite(), static_cast<AEGP_MemHandle>(options));
-    // A lock that yields no memory is a failure (A_Err_ALLOC), not a success
-    // with silence.
-    err = lock.Lock();
-    if (err == A_Err_NONE && data != nullptr) {
-      const auto& record = *static_cast<const FootageOptions*>(lock.data());
-      told_bytes = ToldBytes(record, num_samples);
-      decoded = Deliver(record, start, num_samples, data);
-      filled = true;
-    }
-    err = FirstError(err, lock.Unlock());
+  // A lock that yields no memory is a failure (A_Err_ALLOC), not a success
+  // with silence.
+  LockedRecord lock(suites, spec);
+  A_Err err = lock.error();
+  if (const FootageOptions* record = lock.get(); record != nullptr && data != nullptr) {
+    told_bytes = ToldBytes(*record, num_samples);
+    decoded = Deliver(*record, start, num_samples, data);
+    filled = true;
   }
+  err = FirstError(err, lock.Unlock());
   TraceLine() << "addr offset" << static_cast<int64_t>(decoded * 2 * sizeof(float));
   return err;
 }

@@ -3,8 +3,26 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
-#include "footage/footage_item.h"
+#include "footage/av_owners.h"
+
+// The resampler to the host's sound format, kept while the source's format,
+// layout and rate stay.
+struct ResamplerState {
+  ResamplerState() = default;
+  ResamplerState(const ResamplerState&) = delete;
+  ResamplerState& operator=(const ResamplerState&) = delete;
+  ~ResamplerState() { av_channel_layout_uninit(&in_layout); }
+
+  SwrPtr swr;
+  bool prepared = false;  // in_* describe the source the resampler was made for
+  bool usable = false;    // and it accepted that source
+  AVChannelLayout in_layout{};
+  int in_format = -1;
+  int in_rate = 0;
+  std::vector<float> output;  // interleaved L R, reused from frame to frame
+};
 
 // The layout a source frame is converted from: its own when it names its
 // channels, the default for its channel count when it only counts them.

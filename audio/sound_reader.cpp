@@ -23,11 +23,9 @@
 #include <vector>
 
 #include "audio/sound_converter.h"
-#include "audio/sound_decoder.h"
 #include "audio/sound_math.h"
 #include "diag/trace_log.h"
 #include "footage/decoding.h"
-#include "footage/item_open.h"
 #include "footage/timeline.h"
 
 namespace {
@@ -89,11 +87,9 @@ class Request {
         sound_(sound),
         out_(out),
         rate_(sound.rate),
-        tb_(TimeBaseOf(sound.facts->time_base)),
-        packet_(av_packet_alloc()),
+        tb_(TimeBaseOf(sound.stream.facts->time_base)),
         converter_(sound.resampler, rate_) {
-    if (packet_ == nullptr) throw std::bad_alloc();
-    const AVCodecID id = sound.decoder->codec_id;
+    const AVCodecID id = sound.stream.decoder->codec_id;
     preroll_ = PrerollSamples(id, rate_);
     // A timestamp further than this from where the previous frame ended is a
     // real gap (or overlap), not rounding: two ticks of the time base, and at
@@ -126,7 +122,6 @@ class Request {
   Output& out_;
   int32_t rate_;
   TimeBase tb_;
-  PacketPtr packet_;
   SoundConverter converter_;
   int64_t preroll_ = 0;
   int64_t gap_tolerance_ = 0;
@@ -141,7 +136,7 @@ class Request {
 };
 
 int64_t Request::StartTimestamp() const {
-  const int64_t start_time = sound_.facts->start_time;
+  const int64_t start_time = sound_.stream.facts->start_time;
   if (!sound_.grid_known) return start_time != AV_NOPTS_VALUE ? start_time : 0;
   if (start_time == AV_NOPTS_VALUE) return sound_.first_pts;
   return std::min(start_time, sound_.first_pts);
@@ -154,9 +149,6 @@ std::optional<int64_t> Request::Estimate(int64_t timestamp) const {
 
 // Flush, seek and forget every carried value together.
 void Request::Seek(int64_t position) {
-  // From the start, a continuous decode begins with a fresh decoder.
-  if (position > 0 || !RenewSoundDecoder(sound_)) avcodec_flush_buffers(sound_.decoder.get());
-  sound_.drained = false;
   sound_.resume_valid = false;
   if (sound_.pending) av_audio_fifo_reset(sound_.pending.get());
   sound_.resampler.prepared = false;  // nothing the resampler holds belongs after the seek
@@ -168,18 +160,11 @@ void Request::Seek(int64_t position) {
     if (const auto ticks = TicksFromSamples(position, tb_, rate_))
       timestamp = SaturatingAdd(timestamp, *ticks);
   }
-  // The very start by a fresh demuxer: a seek there by timestamp can pass
-  // over what lies before the first index entry.
-  if (from_start_ && RewindDemuxer(sound_.format, sound_.at_start, *sound_.source, *sound_.facts))
-    return;
-  sound_.at_start = false;
-  AVFormatContext* format = sound_.format.get();
-  const int stream = sound_.facts->index;
-  if (av_seek_frame(format, stream, timestamp, AVSEEK_FLAG_BACKWARD) < 0) {
-    // Either seek failing leaves reading where the demuxer stands; frames
-    // are still placed by their timestamps.
-    (void)avformat_seek_file(format, stream, std::numeric_limits<int64_t>::min(), timestamp,
-                             timestamp, 0);
+  if (from_start_) {
+    // From the start, a continuous decode begins with a fresh decoder.
+    sound_.stream.SeekToStart(timestamp, /*fresh_decoder=*/true);
+  } else {
+    sound_.stream.Seek(timestamp);
   }
 }
 
@@ -191,7 +176,7 @@ void Request::LearnGrid() {
   sound_.frame_size = 0;
   int sizes[kGridFrames] = {};
   int frames = 0;
-  while (frames < kGridFrames && NextSoundFrame(sound_, packet_.get())) {
+  while (frames < kGridFrames && sound_.stream.NextFrame(sound_.frame.get())) {
     const AVFrame& frame = *sound_.frame;
     if (frame.nb_samples <= 0) continue;
     if (frames == 0 && FrameTimestamp(frame) != AV_NOPTS_VALUE)
@@ -204,8 +189,8 @@ void Request::LearnGrid() {
   const int whole = frames == kGridFrames ? frames : frames - 1;
   bool one_size = frames >= 2;
   for (int i = 2; i < whole; ++i) one_size = one_size && sizes[i] == sizes[1];
-  if (sound_.decoder->frame_size > 0 && frames >= 2)
-    sound_.frame_size = sound_.decoder->frame_size;
+  if (sound_.stream.decoder->frame_size > 0 && frames >= 2)
+    sound_.frame_size = sound_.stream.decoder->frame_size;
   else if (one_size)
     sound_.frame_size = sizes[1];
   sound_.grid_known = true;
@@ -291,7 +276,7 @@ void Request::TakePending() {
 }
 
 void Request::Decode() {
-  while (!out_.full() && NextSoundFrame(sound_, packet_.get())) {
+  while (!out_.full() && sound_.stream.NextFrame(sound_.frame.get())) {
     const AVFrame& frame = *sound_.frame;
     if (frame.nb_samples <= 0) continue;
     const auto estimate = Estimate(FrameTimestamp(frame));

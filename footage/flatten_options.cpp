@@ -7,6 +7,7 @@
 #include "footage/flattened_block.h"
 #include "footage/footage_options.h"
 #include "footage/item_registry.h"
+#include "footage/locked_record.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
 #include "host_abi/locked_handle.h"
@@ -19,17 +20,15 @@ A_Err Flatten(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle* flat_o
   SuiteCache suites(BasicSuiteOf(basic_data));
   if (flat_out == nullptr) return A_Err_PARAMETER;
   *flat_out = nullptr;  // stays null unless a block is made
-  void* options = nullptr;
-  A_Err err = suites.IOInSuite()->AEGP_GetInSpecOptionsHandle(spec, &options);
+  LockedRecord record_lock(suites, spec);
+  A_Err err = record_lock.error();
   // An item without options has nothing to save.
-  if (options == nullptr || err != A_Err_NONE) return err;
+  if (err != A_Err_NONE || record_lock.get() == nullptr) return err;
 
   const AEGP_MemorySuite1& memory = *suites.MemorySuite();
-  LockedHandle record_lock(&memory, static_cast<AEGP_MemHandle>(options));
-  err = record_lock.Lock();
   std::string path;
-  if (err == A_Err_NONE) {
-    const auto* record = static_cast<const FootageOptions*>(record_lock.data());
+  {
+    const FootageOptions* record = record_lock.get();
     const ItemUse use(record);        // one call at a time on the item
     const char* text = record->path;  // copied under the item's lock
     path = text != nullptr ? text : "";

@@ -5,17 +5,29 @@
 #include <unordered_map>
 #include <vector>
 
-#include "footage/item_open.h"
 #include "footage/picture_cache.h"
 
 namespace {
 
+struct Entry {
+  std::shared_ptr<FootageItem> item;
+  bool open = false;                         // in `Registry::open`, at `position`
+  std::list<FootageItem*>::iterator position;
+};
+
 struct Registry {
-  std::mutex mutex;
-  std::unordered_map<const FootageItem*, std::shared_ptr<FootageItem>> items;
+  std::mutex mutex;  // guards everything below
+  std::unordered_map<const FootageItem*, Entry> items;
   uint64_t next_id = 1;
   std::list<FootageItem*> open;  // items with open readers, most recently used first
   size_t open_bound = kDefaultOpenItems;
+
+  // Under `mutex`.
+  void Unlist(Entry& entry) {
+    if (!entry.open) return;
+    open.erase(entry.position);
+    entry.open = false;
+  }
 };
 
 Registry& TheRegistry() {
@@ -23,21 +35,24 @@ Registry& TheRegistry() {
   return registry;
 }
 
-std::shared_ptr<FootageItem> Find(const FootageItem* item) {
-  Registry& registry = TheRegistry();
-  const std::lock_guard<std::mutex> hold(registry.mutex);
-  const auto found = registry.items.find(item);
-  return found == registry.items.end() ? nullptr : found->second;
-}
-
 }  // namespace
+
+// The registry's side of the open list, a friend of ItemUse.
+class OpenItems {
+ public:
+  static ItemUse TryUse(std::shared_ptr<FootageItem> item) {
+    std::unique_lock<std::mutex> lock(item->lock, std::try_to_lock);
+    if (!lock.owns_lock()) return ItemUse(nullptr, std::unique_lock<std::mutex>());
+    return ItemUse(std::move(item), std::move(lock));
+  }
+};
 
 FootageItem* RegisterItem(std::unique_ptr<FootageItem> item) {
   Registry& registry = TheRegistry();
   const std::lock_guard<std::mutex> hold(registry.mutex);
   item->id = registry.next_id++;
   FootageItem* raw = item.get();
-  registry.items.emplace(raw, std::shared_ptr<FootageItem>(std::move(item)));
+  registry.items.emplace(raw, Entry{std::shared_ptr<FootageItem>(std::move(item))});
   return raw;
 }
 
@@ -53,48 +68,53 @@ size_t OpenItemCount() {
   return registry.open.size();
 }
 
-void NoteItemUsed(FootageItem& item) {
+void NoteItemUsed(const ItemUse& use) {
   Registry& registry = TheRegistry();
   const std::lock_guard<std::mutex> hold(registry.mutex);
-  if (item.in_open_list)
-    registry.open.splice(registry.open.begin(), registry.open, item.open_position);
+  const auto found = registry.items.find(use.get());
+  if (found != registry.items.end() && found->second.open)
+    registry.open.splice(registry.open.begin(), registry.open, found->second.position);
 }
 
-void NoteItemClosed(FootageItem& item) {
+void CloseItem(const ItemUse& use) {
+  if (!use) return;
+  use->CloseReaders();
   Registry& registry = TheRegistry();
   const std::lock_guard<std::mutex> hold(registry.mutex);
-  if (!item.in_open_list) return;
-  registry.open.erase(item.open_position);
-  item.in_open_list = false;
+  const auto found = registry.items.find(use.get());
+  if (found != registry.items.end()) registry.Unlist(found->second);
 }
 
-void NoteItemOpened(FootageItem& item) {
+void NoteItemOpened(const ItemUse& use) {
   Registry& registry = TheRegistry();
   std::vector<std::shared_ptr<FootageItem>> oldest;  // beyond the bound, oldest first
   size_t excess = 0;
   {
     const std::lock_guard<std::mutex> hold(registry.mutex);
-    if (item.in_open_list) {
-      registry.open.splice(registry.open.begin(), registry.open, item.open_position);
+    const auto found = registry.items.find(use.get());
+    if (found == registry.items.end()) return;
+    Entry& entry = found->second;
+    if (entry.open) {
+      registry.open.splice(registry.open.begin(), registry.open, entry.position);
     } else {
-      registry.open.push_front(&item);
-      item.open_position = registry.open.begin();
-      item.in_open_list = true;
+      registry.open.push_front(use.get());
+      entry.position = registry.open.begin();
+      entry.open = true;
     }
     if (registry.open.size() <= registry.open_bound) return;
     excess = registry.open.size() - registry.open_bound;
     for (auto at = registry.open.rbegin(); at != registry.open.rend(); ++at) {
-      if (*at == &item) continue;
-      const auto found = registry.items.find(*at);
-      if (found != registry.items.end()) oldest.push_back(found->second);
+      if (*at == use.get()) continue;
+      const auto other = registry.items.find(*at);
+      if (other != registry.items.end()) oldest.push_back(other->second.item);
     }
   }
-  for (const std::shared_ptr<FootageItem>& other : oldest) {
+  for (std::shared_ptr<FootageItem>& other : oldest) {
     if (excess == 0) break;
     // Never wait for another item while holding this one's lock.
-    std::unique_lock<std::mutex> hold(other->lock, std::try_to_lock);
-    if (!hold.owns_lock() || other->released || !(other->video || other->sound)) continue;
-    CloseItem(*other);
+    const ItemUse other_use = OpenItems::TryUse(std::move(other));
+    if (!other_use || other_use->released || !other_use->HasOpenReaders()) continue;
+    CloseItem(other_use);
     --excess;
   }
 }
@@ -109,21 +129,30 @@ void ReleaseItem(FootageOptions& record) {
     const std::lock_guard<std::mutex> hold(registry.mutex);
     const auto found = registry.items.find(raw);
     if (found == registry.items.end()) return;
-    item = std::move(found->second);
+    registry.Unlist(found->second);
+    item = std::move(found->second.item);
     registry.items.erase(found);
   }
   // After the calls already on it; a call still waiting finds it released.
   // The last holder frees it.
-  const std::lock_guard<std::mutex> hold(item->lock);
+  std::unique_lock<std::mutex> lock(item->lock);
   item->released = true;
-  CloseItem(*item);
+  item->CloseReaders();
   PictureCache::Module().Forget(item->id);
 }
 
+ItemUse::ItemUse(std::shared_ptr<FootageItem> item, std::unique_lock<std::mutex> lock)
+    : item_(std::move(item)), lock_(std::move(lock)) {}
+
 ItemUse::ItemUse(const FootageOptions* record) {
   if (record == nullptr || record->item == nullptr) return;
-  item_ = Find(record->item);
-  if (!item_) return;
+  {
+    Registry& registry = TheRegistry();
+    const std::lock_guard<std::mutex> hold(registry.mutex);
+    const auto found = registry.items.find(record->item);
+    if (found == registry.items.end()) return;
+    item_ = found->second.item;
+  }
   lock_ = std::unique_lock<std::mutex>(item_->lock);
   if (item_->released) {
     lock_.unlock();

@@ -1,7 +1,7 @@
 // Opening a file for import: demuxer and stream information, the first video
 // and the first audio stream and their decoders, the description the host is
 // told, and what the probe found of each used stream. Nothing stays open:
-// the item's readers open on first use (footage/item_open.h).
+// the item's readers open on first use (video/video_reader.h, audio/sound_reader.h).
 //
 // 1. Open and probe the file (2 on failure).
 // 2. Container values: estimated size, duration in 1/100 s.

@@ -13,10 +13,11 @@
 #include "footage/av_owners.h"
 #include "footage/footage_item.h"
 #include "footage/footage_teardown.h"
-#include "footage/item_open.h"
+#include "audio/sound_reader.h"
 #include "footage/item_registry.h"
 #include "footage/media_values.h"
 #include "host_abi/suite_cache.h"
+#include "video/video_reader.h"
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
@@ -250,7 +251,7 @@ TEST(OpenMedia, RateRejectionKeepsTheSound) {
   EXPECT_EQ(open.record.video_open, 0);
   EXPECT_EQ(open.record.item->video_facts.index, -1);
   EXPECT_EQ(open.record.frame_rate.num, 0);
-  EXPECT_NE(OpenedSound(open.record, *open.record.item), nullptr);
+  EXPECT_NE(OpenedSound(open.record, ItemUse(&open.record)), nullptr);
 
   const zarn_test::Probe exact = zarn_test::ProbeFile(MediaPath("rate_1000.mkv"));
   ASSERT_NE(exact.First("video"), nullptr);
@@ -278,8 +279,8 @@ TEST(OpenMedia, SubtitlesOnlyOpenWithNothingElse) {
   DirectOpen open(MediaPath("subtitles.mkv"));
   ASSERT_EQ(open.result, A_Err_NONE);
   ASSERT_NE(open.record.item, nullptr);
-  EXPECT_EQ(OpenedVideo(open.record, *open.record.item), nullptr);
-  EXPECT_EQ(OpenedSound(open.record, *open.record.item), nullptr);
+  EXPECT_EQ(OpenedVideo(open.record, ItemUse(&open.record)), nullptr);
+  EXPECT_EQ(OpenedSound(open.record, ItemUse(&open.record)), nullptr);
   EXPECT_EQ(open.record.video_open, 0);
   EXPECT_EQ(open.record.has_audio, 0);
 }
@@ -429,8 +430,8 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
   // What frame and sound requests keep between calls: open readers, a scaler
   // and pending sound.
   FootageItem& item = *open.record.item;
-  ASSERT_NE(OpenedVideo(open.record, item), nullptr);
-  ASSERT_NE(OpenedSound(open.record, item), nullptr);
+  ASSERT_NE(OpenedVideo(open.record, ItemUse(&open.record)), nullptr);
+  ASSERT_NE(OpenedSound(open.record, ItemUse(&open.record)), nullptr);
   item.video->scaler.reset(sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
                                           SWS_POINT, nullptr, nullptr, nullptr));
   item.sound->pending.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096));
@@ -443,9 +444,9 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
 // A decoder that never opened is released like an open one.
 TEST(FreeFootage, ReleasesADecoderThatNeverOpened) {
   auto item = std::make_unique<FootageItem>();
-  item->sound = std::make_unique<SoundReader>();
-  item->sound->decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC)));
-  ASSERT_NE(item->sound->decoder, nullptr);
+  item->sound.reset(new SoundReader);
+  item->sound->stream.decoder.reset(avcodec_alloc_context3(avcodec_find_decoder(AV_CODEC_ID_AAC)));
+  ASSERT_NE(item->sound->stream.decoder, nullptr);
   FootageOptions record{};
   record.item = RegisterItem(std::move(item));
   FreeFootage(record);  // the sanitizer tree checks nothing leaked

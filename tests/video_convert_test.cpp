@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "footage/av_owners.h"
-#include "footage/footage_item.h"
+#include "video/video_reader.h"
 #include "host/standin_host.h"
 #include "tests/support/reference_video.h"
 #include "video/convert_frame.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "footage/footage_item.h"
+#include "video/video_reader.h"
 #include "tests/support/env_setting.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"

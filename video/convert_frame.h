@@ -5,7 +5,7 @@
 // width * 4 (8 when deep) bytes in a row.
 #pragma once
 
-#include "footage/footage_item.h"
+#include "video/video_reader.h"
 #include "host_abi/host_api.h"
 
 struct AVFrame;

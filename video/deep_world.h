@@ -2,7 +2,7 @@
 // precision and mapped to the host's levels (video/deep_levels.h).
 #pragma once
 
-#include "footage/footage_item.h"
+#include "video/video_reader.h"
 #include "host_abi/host_api.h"
 
 // For ConvertFrameToWorld, which has checked the picture and the world's

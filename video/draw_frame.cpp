@@ -20,7 +20,6 @@
 //      before it is held, as a sequential player shows it; the picture
 //      itself when none comes before it.
 #include <algorithm>
-#include <new>
 #include <optional>
 
 #include "diag/trace_log.h"
@@ -28,14 +27,13 @@
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
-#include "footage/item_open.h"
+#include "footage/locked_record.h"
 #include "footage/item_registry.h"
 #include "footage/picture_cache.h"
 #include "footage/timeline.h"
 #include "platform/clock.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
-#include "host_abi/locked_handle.h"
 #include "host_abi/suite_cache.h"
 #include "video/convert_frame.h"
 #include "video/frame_search.h"
@@ -86,7 +84,7 @@ Known KnownAnswer(const VideoReader& video, int64_t target, int64_t low) {
 int64_t Stretch(const VideoReader& video, int64_t per) {
   const PictureCache& cache = PictureCache::Module();
   if (!cache.enabled()) return 0;
-  const AVCodecContext& decoder = *video.decoder;
+  const AVCodecContext& decoder = *video.stream.decoder;
   int64_t bytes = av_image_get_buffer_size(decoder.pix_fmt, decoder.width, decoder.height, 1);
   if (bytes <= 0) bytes = int64_t{decoder.width} * decoder.height * 4;
   const int64_t frames =
@@ -97,10 +95,10 @@ int64_t Stretch(const VideoReader& video, int64_t per) {
 // One search from `start`; keeps what it learned about the picture before
 // the window. `earliest` gets the lowest timestamp it read. `whole`: no
 // picture is skipped, so the one before the window is known.
-SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per, AVPacket* packet,
+SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per,
                  int64_t* earliest = nullptr, bool whole = false) {
   SearchState search = BeginSearch(video, start, low, per, whole ? kPtsLimit : Stretch(video, per));
-  const SearchEnd end = DecodeUntilWindow(video, search, packet);
+  const SearchEnd end = DecodeUntilWindow(video, search);
   video.prev_known = search.prev_known && !search.skipped_any;
   video.prev_pts = search.prev_pts;
   if (earliest != nullptr) *earliest = search.earliest;
@@ -108,7 +106,7 @@ SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per
 }
 
 // Step 4. True when a picture was found.
-bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per, AVPacket* packet,
+bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per,
                    bool whole = false) {
   int64_t seek_to = target;
   int64_t back = per;
@@ -118,7 +116,7 @@ bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per,
     int64_t earliest = INT64_MAX;
     const SearchEnd end =
         Search(video, from_start ? SearchStart::kSeekFromStart : SearchStart::kSeek, low, per,
-               packet, &earliest, whole);
+               &earliest, whole);
     if (end != SearchEnd::kSeekEarlier || from_start) return end == SearchEnd::kFound;
     // Before the earliest packet or picture this seek reached, so that a
     // demuxer indexed by decode time moves to an earlier key frame.
@@ -171,10 +169,8 @@ const AVFrame* HoldThroughGap(VideoReader& video, const AVFrame* found, int64_t 
     return before;
   }
   // Decode to it again, this time skipping nothing.
-  PacketPtr packet(av_packet_alloc());
-  if (!packet) throw std::bad_alloc();
   video.position = VideoPosition::kUnknown;
-  const bool again = SeekAndDecode(video, target, target - half, per, packet.get(), true);
+  const bool again = SeekAndDecode(video, target, target - half, per, true);
   video.position = VideoPosition::kAfterTarget;
   video.last_target = target;
   if (!again) return nullptr;
@@ -186,8 +182,8 @@ const AVFrame* HoldThroughGap(VideoReader& video, const AVFrame* found, int64_t 
 // alive by *cached), or null for black.
 const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr,
                            FramePtr* cached) {
-  const TimeBase tb = TimeBaseOf(video.facts->time_base);
-  const AVRational rate = video.facts->frame_rate;
+  const TimeBase tb = TimeBaseOf(video.stream.facts->time_base);
+  const AVRational rate = video.stream.facts->frame_rate;
   const int64_t per = FrameLengthPts(rate.num, rate.den, tb);
   const int64_t half = per / 2;
   const std::optional<int64_t> target =
@@ -217,8 +213,6 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
     }
   }
 
-  PacketPtr packet(av_packet_alloc());
-  if (!packet) throw std::bad_alloc();
   const VideoPosition was = video.position;
   const bool forward =
       course != Course::kSeek && (was == VideoPosition::kStart ||
@@ -230,9 +224,9 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
   if (forward) {
     const SearchStart start =
         was == VideoPosition::kStart ? SearchStart::kOpened : SearchStart::kReadOn;
-    found = Search(video, start, low, per, packet.get()) == SearchEnd::kFound;
+    found = Search(video, start, low, per) == SearchEnd::kFound;
   } else {
-    found = SeekAndDecode(video, *target, low, per, packet.get());
+    found = SeekAndDecode(video, *target, low, per);
   }
   video.position = VideoPosition::kAfterTarget;
   video.last_target = *target;
@@ -242,22 +236,15 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
 A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSparseFramePB* params,
                 PF_EffectWorld* world) {
   SuiteCache suites(BasicSuiteOf(basic_data));
-  void* options = nullptr;
-  if (const A_Err err = suites.IOInSuite()->AEGP_GetInSpecOptionsHandle(spec, &options);
-      err != A_Err_NONE) {
-    return err;
-  }
-  LockedHandle lock(suites.MemorySuite(), static_cast<AEGP_MemHandle>(options));
-  if (options != nullptr) {
-    if (const A_Err err = lock.Lock(); err != A_Err_NONE) return err;
-  }
-  const auto* record = static_cast<const FootageOptions*>(lock.data());
+  LockedRecord lock(suites, spec);
+  if (lock.error() != A_Err_NONE) return lock.error();
+  const FootageOptions* record = lock.get();
 
   bool delivered = false;
   if (record != nullptr && record->video_open && params != nullptr) {
     // The item's own work under its lock; the host's calls after it.
-    ItemUse use(record);
-    if (VideoReader* video = use ? OpenedVideo(*record, *use.get()) : nullptr) {
+    const ItemUse use(record);
+    if (VideoReader* video = use ? OpenedVideo(*record, use) : nullptr) {
       FramePtr cached;
       const AVFrame* picture = FindPicture(*record, *video, params->tr, &cached);
       delivered =

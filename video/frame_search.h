@@ -9,9 +9,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 }
 
-#include "footage/footage_item.h"
-
-struct AVPacket;
+#include "video/video_reader.h"
 
 struct SearchState {
   int64_t low = 0;             // the window's lower edge, T - h (inclusive)
@@ -54,7 +52,7 @@ enum class SearchEnd {
 // Receives pending pictures first, then reads and decodes packets of the
 // video stream until the window is reached or the input ends (then drains).
 // Every picture whose predecessor is known goes into the picture cache.
-SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search, AVPacket* packet);
+SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search);
 
 // Flushes the decoder, seeks the video stream backward to `target` (or to
 // its start when `from_start`) and forgets what the decoder carried.

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "footage/footage_item.h"
+#include "video/video_reader.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>

@@ -1,0 +1,47 @@
+// An item's picture reader: the video stream's demuxer and decoder, what the
+// conversion keeps, and what one frame request leaves for the next. The item
+// holds it (footage/footage_item.h); video/ alone looks inside.
+#pragma once
+
+#include <cstdint>
+
+#include "footage/av_owners.h"
+#include "footage/footage_item.h"
+#include "footage/footage_options.h"
+#include "footage/item_registry.h"
+#include "footage/stream_reader.h"
+#include "footage/video_position.h"
+
+struct VideoReader {
+  StreamReader stream;  // the video stream's demuxer and decoder
+  FramePtr picture;  // receives every picture; holds the one delivered last
+
+  // ---- kept for the conversion
+  SwsPtr scaler;  // while the source and destination are unchanged
+  AvBufferPtr<uint8_t> scratch;
+  int32_t scratch_size = 0;
+
+  // ---- carried from one frame request to the next
+  uint64_t cache_id = 0;  // the item's key in the picture cache (0: none)
+  // The last picture the decoder gave, when the one before it in display
+  // order is known too (nothing skipped in between): what links cached
+  // pictures to their predecessors. Non-reference pictures the decoder was
+  // told to skip all lie at or before skipped_up_to.
+  bool chain_known = true;  // from the start of the file: nothing precedes
+  int64_t chain_ts = INT64_MIN;
+  int64_t skipped_up_to = INT64_MIN;
+  VideoPosition position = VideoPosition::kStart;
+  int64_t last_target = 0;    // the target of the last request served
+  bool picture_held = false;  // `picture` holds a decoded picture
+  bool prev_known = false;    // prev_pts is known
+  int64_t prev_pts = 0;       // the picture shown before the held one (the last one, after black)
+  // The last picture a search passed before its window: while it is the one
+  // at prev_pts and prev_known holds, the picture before the held one, which
+  // a request inside a gap of a variable-rate file shows.
+  FramePtr before;
+};
+
+// The item's picture reader, opened now if it is closed; null when the item
+// uses no picture or the file cannot be opened as the footage it was (black,
+// and the next request tries again).
+VideoReader* OpenedVideo(const FootageOptions& record, const ItemUse& use);

@@ -52,7 +52,9 @@ FootageItem* RegisterItem(std::unique_ptr<FootageItem> item) {
   const std::lock_guard<std::mutex> hold(registry.mutex);
   item->id = registry.next_id++;
   FootageItem* raw = item.get();
-  registry.items.emplace(raw, Entry{std::shared_ptr<FootageItem>(std::move(item))});
+  Entry entry;
+  entry.item = std::shared_ptr<FootageItem>(std::move(item));
+  registry.items.emplace(raw, std::move(entry));
   return raw;
 }
 

@@ -22,7 +22,7 @@ std::optional<int64_t> PacketEnd(const AVPacket& packet, AVRational time_base) {
   const int64_t length = std::max<int64_t>(packet.duration, 0);
   // Timestamps from a damaged file may lie anywhere: keep the sum in range.
   if (ts > INT64_MAX / 2 || ts < INT64_MIN / 2 || length > INT64_MAX / 2) return std::nullopt;
-  return av_rescale_q(ts + length, time_base, AV_TIME_BASE_Q);
+  return av_rescale_q(ts + length, time_base, AVRational{1, AV_TIME_BASE});
 }
 
 // Matroska's demuxer cannot find its way back into the file after a jump

@@ -44,5 +44,5 @@ FootageOrigin OriginOr(const FootageOrigin& origin, TimeBase fallback) {
 }
 
 int64_t OriginMicroseconds(const FootageOrigin& origin) {
-  return IsValid(origin.tb) ? av_rescale_q(origin.pts, RationalOf(origin.tb), AV_TIME_BASE_Q) : 0;
+  return IsValid(origin.tb) ? av_rescale_q(origin.pts, RationalOf(origin.tb), AVRational{1, AV_TIME_BASE}) : 0;
 }

@@ -19,7 +19,21 @@ clips=(h264_aac.mkv h264_mp3.flv h264_aac.flv hevc.mkv vp9_opus.mkv mpeg4.mkv
        three_sound_tracks.mkv vp8_vorbis.mkv hevc_10bit.mkv av1_10bit.mkv
        gradient_10bit.mkv ffv1_rgba.mkv prores_4444.mkv png.mkv utvideo.mkv
        field_tt.mkv sar_32_27.mkv killed_h264_aac.mkv killed_h264_pcm.flv nellymoser_22k.flv
-       vfr_drops.mkv vfr_drops.flv sync_late.ept tc_df.mkv)
+       vfr_drops.mkv vfr_drops.flv sync_late.ept sync_early.ept sync_after.mad tc_df.mkv
+       killed_aac.flv killed_header.flv adpcm_swf_44k.flv mp2_48k.mkv)
+# A media seed is the file behind two bytes: the extension the target gives
+# it (0 .mkv, 1 .flv, 2 .ept, 3 .mad) and the plan (which requests; bits 4
+# and 5 both set: saved and reopened too). Plans rotate over the seeds.
+plan=0
+seed() {  # seed FILE EXT: wraps FILE in place, or removes it when ffprobe cannot open it
+  local file=$1 index
+  opens "$file" || { rm -f "$file"; return 0; }
+  case $2 in mkv) index=0 ;; flv) index=1 ;; ept) index=2 ;; mad) index=3 ;; *) index=0 ;; esac
+  { printf "\\$(printf %o "$index")\\$(printf %o "$plan")"; cat "$file"; } >"$file.seed"
+  mv -f "$file.seed" "$file"
+  plan=$(((plan * 5 + 7) % 64))
+}
+
 for clip in "${clips[@]}"; do
   src=$media/$clip
   [ -f "$src" ] || continue
@@ -29,12 +43,12 @@ for clip in "${clips[@]}"; do
   # (header, index, trailer) around a key frame or two.
   short=$corpus/media/${base}_short.$ext
   if ffmpeg -nostdin -y -loglevel quiet -i "$src" -t 0.2 -map 0 -c copy "$short" &&
-     opens "$short" && [ "$(stat -c %s "$short")" -le 32768 ]; then :; else rm -f "$short"; fi
-  # The first few KB of the clip as it is.
+     [ "$(stat -c %s "$short")" -le 32768 ]; then seed "$short" "$ext"; else rm -f "$short"; fi
+  # The first few KB of the clip as it is (a recording cut off by a crash).
   for bytes in 2048 8192; do
     cut=$corpus/media/${base}_head$bytes.$ext
     head -c "$bytes" "$src" > "$cut"
-    opens "$cut" || rm -f "$cut"
+    seed "$cut" "$ext"
   done
 done
 

@@ -21,7 +21,7 @@ struct StreamFacts {
   int index = -1;  // -1: the item uses no such stream
   CodecParametersPtr params;
   AVRational time_base{0, 1};
-  AVRational frame_rate{0, 1};  // the video's r_frame_rate
+  AVRational frame_rate{0, 1};  // the video's rate, as told (footage/frame_rate.h)
   int64_t start_time = AV_NOPTS_VALUE;
 };
 

@@ -41,7 +41,7 @@ struct FootageOptions {
   uint8_t video_open;  // a usable video stream: the picture fields are valid
   int32_t width;
   int32_t height;
-  FootageRate frame_rate;  // the video stream's r_frame_rate
+  FootageRate frame_rate;  // the rate the video's pictures run at (footage/frame_rate.h)
   int16_t depth;           // once the video is open: 64 for more than 8 bits a component, else 32
   A_Ratio pixel_aspect;    // pixel width / height, reduced, once the video is open
   uint8_t fields;          // FootageFields

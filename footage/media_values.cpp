@@ -1,5 +1,6 @@
 #include "footage/media_values.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -33,6 +34,17 @@ ContainerValues ContainerValuesFrom(int64_t bit_rate, int64_t duration_us) {
       static_cast<A_long>(static_cast<uint32_t>(duration_us / kMicrosPerHundredth));
   values.duration.scale = 100;
   return values;
+}
+
+bool HeaderDurationHolds(int64_t header_us, bool estimated, int64_t packets_us) {
+  if (estimated || header_us <= 0) return false;  // AV_NOPTS_VALUE is negative
+  const int64_t slack = std::max<int64_t>(1000000, packets_us / 100);
+  // Both positive: the difference cannot overflow.
+  return header_us - packets_us <= slack && packets_us - header_us <= slack;
+}
+
+bool DurationFitsHostTime(int64_t duration_us) {
+  return duration_us / kMicrosPerHundredth <= std::numeric_limits<int32_t>::max();
 }
 
 bool VideoRateAccepted(int32_t num, int32_t den) {

@@ -22,6 +22,16 @@ struct ContainerValues {
 // INT64_MAX. duration.value keeps the low 32 bits of the hundredths.
 ContainerValues ContainerValuesFrom(int64_t bit_rate, int64_t duration_us);
 
+// Whether a header's duration (microseconds; AV_NOPTS_VALUE when none) can
+// be told, against `packets_us`, the span its packets show: it is known, not
+// only estimated from the bit rate, positive, and within max(1 s, 1 %) of
+// the packets' span either way.
+bool HeaderDurationHolds(int64_t header_us, bool estimated, int64_t packets_us);
+
+// Whether a duration in microseconds fits the host's time in hundredths of a
+// second (32 bits). Unknown and negative durations are told as 0 and fit.
+bool DurationFitsHostTime(int64_t duration_us);
+
 // A video stream faster than 1000 frames per second is not footage (FFmpeg
 // reports a time base as the rate when it cannot tell one); a positive
 // numerator over a zero denominator is refused too.

@@ -5,8 +5,9 @@
 //
 // 1. Open and probe the file (2 on failure).
 // 2. Container values: estimated size, duration in 1/100 s.
-// 3. The first video stream (attached cover pictures are not footage); one
-//    faster than 1000 fps, or one FFmpeg cannot size, is not used.
+// 3. The first video stream (attached cover pictures are not footage), at
+//    the rate its pictures run at; one faster than 1000 fps, or one FFmpeg
+//    cannot size, is not used.
 // 4. Its decoder (2 on failure, audio not looked at), the picture fields, the
 //    start timecode and what later opens need of the stream (4 when it
 //    cannot be kept).
@@ -15,8 +16,12 @@
 //    earlier 4).
 // 6. A stream left unused is a 2 only when no stream is usable.
 // 7. The timeline's origin from the used streams.
-// 8. A file that gives no duration (a recording whose recorder was killed) is
-//    told the end of its last packet instead; the item is committed.
+// 8. The duration the packets back: the end of the used streams' last packet
+//    minus the origin, read from the file's tail, replaces a header's that
+//    is absent, only estimated, not positive, or off by more than max(1 s,
+//    1 %) (a recording still being written or killed, a start offset
+//    counted in, a broken value). A duration the host's time cannot hold is
+//    refused (2); the item is committed.
 #include "footage/open_media.h"
 
 #include <cstdint>
@@ -24,8 +29,10 @@
 #include <span>
 
 #include "footage/av_owners.h"
+#include "diag/trace_log.h"
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
+#include "footage/frame_rate.h"
 #include "footage/item_registry.h"
 #include "footage/media_values.h"
 #include "footage/packet_tail.h"
@@ -69,31 +76,28 @@ bool KeepFacts(const AVStream& stream, StreamFacts& facts) {
   }
   facts.index = stream.index;
   facts.time_base = stream.time_base;
-  facts.frame_rate = stream.r_frame_rate;
   facts.start_time = stream.start_time;
   return true;
 }
 
-// The container's duration cannot be taken: none, 0, or only FFmpeg's guess
-// from the bit rate.
-bool NoDuration(const AVFormatContext& format) {
-  return format.duration == AV_NOPTS_VALUE || format.duration <= 0 ||
-         format.duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
-}
-
 // Step 8: the duration from the end of the used streams' last packet, minus
-// the origin; the size then is the file's. Unchanged when the tail holds no
-// timed packet of them.
-void DurationFromTail(AVFormatContext& format, std::span<const int> streams,
-                      FootageOptions& record) {
-  const auto end = LastPacketEnd(format, streams);
-  if (!end) return;
-  const int64_t origin_us = OriginMicroseconds(record.origin);
-  if (*end <= origin_us) return;
-  const int64_t duration_us = *end - origin_us;
-  const ContainerValues values = ContainerValuesFrom(format.bit_rate, duration_us);
-  record.duration = values.duration;
-  record.file_size = values.file_size > 0 ? values.file_size : avio_size(format.pb);
+// the origin, when the header's cannot be trusted; the size then follows it,
+// or is the file's. Unchanged when the tail holds no timed packet of them.
+// False when the duration told would not fit the host's time.
+bool CheckDuration(AVFormatContext& format, std::span<const int> streams,
+                   FootageOptions& record) {
+  int64_t told_us = format.duration;
+  if (const auto end = LastPacketEnd(format, streams)) {
+    const int64_t origin_us = OriginMicroseconds(record.origin);
+    const bool estimated = format.duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    if (*end > origin_us && !HeaderDurationHolds(format.duration, estimated, *end - origin_us)) {
+      told_us = *end - origin_us;
+      const ContainerValues values = ContainerValuesFrom(format.bit_rate, told_us);
+      record.duration = values.duration;
+      record.file_size = values.file_size > 0 ? values.file_size : avio_size(format.pb);
+    }
+  }
+  return DurationFitsHostTime(told_us);
 }
 
 // What the open found, before it is committed.
@@ -123,7 +127,8 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_VIDEO);
   if (index < 0) return A_Err_NONE;
   AVStream& stream = *open.probed->streams[index];
-  if (!VideoRateAccepted(stream.r_frame_rate.num, stream.r_frame_rate.den)) return A_Err_NONE;
+  const AVRational rate = ToldFrameRate(*open.probed, stream);
+  if (!VideoRateAccepted(rate.num, rate.den)) return A_Err_NONE;
 
   const CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base, kCheckThreads);
   if (!decoder) return A_Err_STRUCT;
@@ -136,8 +141,8 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   record.video_open = 1;
   record.width = decoder->width;
   record.height = decoder->height;
-  record.frame_rate.num = stream.r_frame_rate.num;
-  record.frame_rate.den = static_cast<uint32_t>(stream.r_frame_rate.den);
+  record.frame_rate.num = rate.num;
+  record.frame_rate.den = static_cast<uint32_t>(rate.den);
   // The probe's format: it decoded a picture, while some decoders reset theirs
   // at open until the first one.
   const int pix_fmt = stream.codecpar->format;
@@ -148,6 +153,7 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   record.fields = FieldsFrom(stream.codecpar->field_order);
   ReadStartTimecode(*open.probed, stream, record);
   if (!KeepFacts(stream, open.item->video_facts)) return A_Err_ALLOC;
+  open.item->video_facts.frame_rate = rate;
   return A_Err_NONE;
 }
 
@@ -214,12 +220,13 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
                            audio_used ? open.probed->streams[item.sound_facts.index] : nullptr);
 
   // 8.
-  if (NoDuration(*open.probed)) {
-    int used[2];
-    size_t count = 0;
-    if (video_used) used[count++] = item.video_facts.index;
-    if (audio_used) used[count++] = item.sound_facts.index;
-    DurationFromTail(*open.probed, std::span<const int>(used, count), record);
+  int used[2];
+  size_t count = 0;
+  if (video_used) used[count++] = item.video_facts.index;
+  if (audio_used) used[count++] = item.sound_facts.index;
+  if (!CheckDuration(*open.probed, std::span<const int>(used, count), record)) {
+    TraceLine() << "import refused: the footage lasts longer than the host can be told";
+    return A_Err_STRUCT;
   }
   record.item = RegisterItem(std::move(open.item));
   return result;

@@ -611,18 +611,24 @@ TEST_P(Interleaved, PicturesAndJoinedSoundMatchTheirReferences) {
 
 INSTANTIATE_TEST_SUITE_P(Clips, Interleaved, ::testing::ValuesIn(kAvClips), AvClipName);
 
-// Recordings whose recorder was killed hold no duration: the host is told
-// where the last packet ends, and the last pictures and the last second of
-// sound, reached by seeking in a file without an index, are the sequential
-// decode's.
-const AvClip kKilledClips[] = {
+// Files whose header holds no length or a false one: recordings whose
+// recorder was killed or is still writing, a start offset counted into the
+// length, a file cut short, durations of +inf, NaN, -2.5 s and 10^12 s. The
+// host is told where the last packet ends, and the last pictures and the
+// last second of sound, reached by seeking (in files without an index), are
+// the sequential decode's.
+const AvClip kLyingClips[] = {
     {"killed_h264_aac.mkv", false}, {"killed_h264_pcm.mkv", true}, {"killed_aac.mkv", false},
     {"killed_h264_aac.flv", false}, {"killed_h264_pcm.flv", true}, {"killed_aac.flv", false},
+    {"growing.mkv", false},         {"start_1000.mkv", false},     {"truncated.mkv", false},
+    {"duration_inf.mkv", false},    {"duration_nan.mkv", false},   {"duration_neg.mkv", false},
+    {"duration_huge.mkv", false},   {"duration_inf.flv", false},   {"duration_nan.flv", false},
+    {"duration_neg.flv", false},    {"duration_huge.flv", false},
 };
 
-class KilledRecording : public ::testing::TestWithParam<AvClip> {};
+class LyingDuration : public ::testing::TestWithParam<AvClip> {};
 
-TEST_P(KilledRecording, ToldWhereItEndsAndExactThere) {
+TEST_P(LyingDuration, ToldWhereItEndsAndExactThere) {
   const AvClip& clip = GetParam();
   SoundSession sound(clip.name);
   ASSERT_EQ(sound.error(), "");
@@ -654,12 +660,14 @@ TEST_P(KilledRecording, ToldWhereItEndsAndExactThere) {
       EXPECT_TRUE(world.Pixels() == video.pictures[static_cast<size_t>(i)].argb) << "frame " << i;
     }
   }
-  const int64_t first = sound_end - audio.rate;
+  // A whole AAC stream's last frames decode differently after a seek (see
+  // Clip::noise_at_end); a killed one has no such end.
+  const int64_t first = sound_end - audio.rate - (clip.lossless ? 0 : kNoisyTail);
   EXPECT_TRUE(Matches(sound.Get(first, static_cast<uint32_t>(audio.rate)),
                       audio.Expected(first, audio.rate), clip.lossless));
 }
 
-INSTANTIATE_TEST_SUITE_P(Clips, KilledRecording, ::testing::ValuesIn(kKilledClips), AvClipName);
+INSTANTIATE_TEST_SUITE_P(Clips, LyingDuration, ::testing::ValuesIn(kLyingClips), AvClipName);
 
 // Frames anywhere, sound that goes on or jumps, in a random order that the
 // seed replays (ZARN_TEST_SEED sets it).

@@ -122,6 +122,7 @@ struct ClipCase {
   const char* name;
   bool video;  // a video stream that opens
   bool audio;
+  bool header_duration = true;  // the header's duration is told (see LyingDuration otherwise)
 };
 
 const ClipCase kClips[] = {
@@ -129,7 +130,7 @@ const ClipCase kClips[] = {
     {"h264_aac.flv", true, true},        {"hevc.mkv", true, false},
     {"vp9_opus.mkv", true, true},        {"mpeg4.mkv", true, true},
     {"silent.mkv", true, false},         {"two_streams.mkv", true, true},
-    {"truncated.mkv", true, true},
+    {"truncated.mkv", true, true, false},
     {"hd_bt709.mkv", true, false},       {"mjpeg_full.mkv", true, false},
     {"bt601_sd.mkv", true, false},       {"pcm_s16_48k.mkv", false, true},
     {"pcm_f32_51.mkv", false, true},     {"flac_44k.mkv", false, true},
@@ -167,8 +168,10 @@ TEST_P(EveryClip, RecordMatchesProbe) {
   const FootageItem& item = *record->item;
   const int64_t duration = probe.duration_us.value_or(0);
   const int64_t bit_rate = probe.bit_rate.value_or(0);
-  EXPECT_EQ(record->file_size, bit_rate * duration / 8000000);
-  EXPECT_EQ(record->duration.value, duration / 10000);
+  if (clip.header_duration) {
+    EXPECT_EQ(record->file_size, bit_rate * duration / 8000000);
+    EXPECT_EQ(record->duration.value, duration / 10000);
+  }
   EXPECT_EQ(record->duration.scale, 100u);
 
   // Import keeps what the probe found; it keeps nothing open.

@@ -16,12 +16,17 @@
 #include <tuple>
 #include <vector>
 
+#include "footage/footage_options.h"
 #include "tests/support/env_setting.h"
 #include "tests/support/frame_code.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/probe.h"
 #include "tests/support/reference_video.h"
+
+extern "C" {
+#include <libavutil/rational.h>
+}
 
 namespace {
 
@@ -207,6 +212,12 @@ TEST_P(FramePatterns, ReverseScrubAndBlendAreSequential) {
 // asks: in a variable-rate file some fall in gaps, where the picture before
 // the gap is held. Forward, backward and in random order.
 TEST_P(FramePatterns, GridTimesHoldThroughGaps) {
+  // The rate the host is told is the rate the pictures run at.
+  const FootageOptions* record = session_->Record(spec_);
+  ASSERT_NE(record, nullptr);
+  EXPECT_EQ(av_cmp_q(AVRational{record->frame_rate.num, static_cast<int>(record->frame_rate.den)},
+                     AVRational{ref_.rate_num, ref_.rate_den}),
+            0);
   const int64_t frames = (ref_.pictures.back().ts - ref_.origin) * ref_.tb_num * ref_.rate_num /
                              (int64_t{ref_.tb_den} * ref_.rate_den) +
                          2;
@@ -225,7 +236,8 @@ TEST_P(FramePatterns, GridTimesHoldThroughGaps) {
 
 INSTANTIATE_TEST_SUITE_P(Variable, FramePatterns,
                          ::testing::Combine(::testing::Values(Clip{"vfr_drops.mkv"},
-                                                              Clip{"vfr_drops.flv"}),
+                                                              Clip{"vfr_drops.flv"},
+                                                              Clip{"slideshow.mkv"}),
                                             ::testing::ValuesIn(kCacheSettings)),
                          [](const ::testing::TestParamInfo<std::tuple<Clip, CacheSetting>>& info) {
                            return ClipName({std::get<0>(info.param), info.index}) + "_cache_" +

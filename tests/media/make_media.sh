@@ -55,6 +55,12 @@
 #                     B-frames, keyint 25) 25 fps and/or AAC 128k or PCM s16 stereo
 #                     48 kHz (44.1 kHz in FLV), 4 s before the cut
 #   killed_header.flv the first 100 bytes of killed_h264_aac.flv: cut inside the header
+#   growing.mkv       a 2 s H.264/AAC clip as a recorder leaves it while still writing
+#                     (piped: unknown segment size, no Duration, no index)
+#   start_1000.mkv    the same clip with its timestamps starting at 1000 s
+#   duration_{inf,nan,neg,huge}.{mkv,flv}
+#                     the same clip with the header's duration patched to +inf, NaN,
+#                     -2.5 s or 10^12 s (Matroska Duration, FLV onMetaData)
 #   vfr_drops.mkv vfr_drops.flv  variable frame rate, as recorders drop unchanged frames:
 #                     160x120 H.264 (3 B-frames, keyint 50) 25 fps 6 s with pictures 10, 30,
 #                     31 and 60 to 109 (a two-second freeze) dropped (select, -fps_mode vfr)
@@ -62,11 +68,15 @@
 #                     0.2 s of 64x48 H.264 with a start timecode tag (see clip_timecode:
 #                     the rate, the text and whether it is on the video stream or the
 #                     file); the last four are not valid at their rates
-#   rate_over_1000.mkv  H.264 with uneven timestamps in an MPEG-TS stream (FFmpeg finds
-#                     it by content, not by name) at 1/90000: FFmpeg guesses r_frame_rate
-#                     90000/1; AAC stereo 48 kHz, 2 s. The video must be refused.
-#   rate_1000.mkv     the same stream copied into Matroska (1/1000): r_frame_rate 1000/1,
-#                     which must still be accepted
+#   rate_over_1000.mkv  H.264 at 2000 pictures a second in an MPEG-TS stream (FFmpeg finds
+#                     it by content, not by name) at 1/90000; AAC stereo 48 kHz, 0.2 s.
+#                     The video must be refused.
+#   rate_1000.mkv     H.264 at exactly 1000 pictures a second in Matroska (1/1000), which
+#                     must still be accepted
+#   slideshow.mkv     160x120 MJPEG, 40 pictures at uneven times (N * 137 + N^3 mod 97 ms,
+#                     as a recorder writes a picture when the screen changes), in Matroska
+#                     with its DefaultDuration renamed (23 E3 83 to 23 E3 84): FFmpeg
+#                     finds no rate and falls back to the time base, 1000/1
 #   no_video_decoder.mkv  h264_aac.mkv with the video's codec id renamed to one no decoder
 #   no_audio_decoder.mkv  knows ("V_ZARN/NO/CODEC"), resp. the sound's ("A_ZRN")
 #   cover_art.mkv     MP3 (found by content) with an ID3 cover picture: the picture is
@@ -401,6 +411,33 @@ clip_killed() {
   done
   head -c 100 "$tmp/killed_h264_aac.flv" >"$tmp/killed_header.flv"
 }
+# hexbytes HEX: the bytes of HEX as a Perl string of \x escapes.
+hexbytes() { sed 's/../\\x&/g' <<<"$1"; }
+# Files whose headers lie about their length (see the header): Matroska's
+# segment Duration (44 89 88, an 8-byte float in milliseconds) and FLV's
+# onMetaData duration (an AMF number in seconds after "duration" 00) are
+# patched in place; the rest of each file is a plain 2 s clip.
+clip_lying() {
+  ff -f lavfi -i "$(video 160x120 25 2)" -f lavfi -i "$(sound stereo 44100 2)" -vf "$code" \
+    -c:v libx264 -preset veryfast -bf 0 -g 25 -pix_fmt yuv420p -c:a aac -b:a 128k "${exact[@]}" \
+    "$tmp/lie_base.mkv"
+  ff -i "$tmp/lie_base.mkv" -map 0 -c copy "${exact[@]}" "$tmp/lie_base.flv"
+  ff -i "$tmp/lie_base.mkv" -map 0 -c copy "${exact[@]}" -f matroska - | cat >"$tmp/growing.mkv"
+  ff -i "$tmp/lie_base.mkv" -map 0 -c copy -output_ts_offset 1000 "${exact[@]}" \
+    "$tmp/start_1000.mkv"
+  local row name ms s
+  for row in inf:7ff0000000000000:7ff0000000000000 nan:7ff8000000000000:7ff8000000000000 \
+    neg:c0a3880000000000:c004000000000000 huge:430c6bf526340000:426d1a94a2000000; do
+    IFS=: read -r name ms s <<<"$row"
+    LC_ALL=C perl -0777 -pe "s{\x44\x89\x88.{8}}{\x44\x89\x88$(hexbytes "$ms")}s" \
+      "$tmp/lie_base.mkv" >"$tmp/duration_$name.mkv"
+    LC_ALL=C perl -0777 -pe "s{duration\x00.{8}}{duration\x00$(hexbytes "$s")}s" \
+      "$tmp/lie_base.flv" >"$tmp/duration_$name.flv"
+    cmp -s "$tmp/duration_$name.mkv" "$tmp/lie_base.mkv" && { echo "duration_$name.mkv not patched" >&2; return 1; }
+    cmp -s "$tmp/duration_$name.flv" "$tmp/lie_base.flv" && { echo "duration_$name.flv not patched" >&2; return 1; }
+  done
+  rm -f "$tmp/lie_base.mkv" "$tmp/lie_base.flv"
+}
 clip_vfr() {
   local ext
   for ext in mkv flv; do
@@ -423,13 +460,19 @@ clip_timecode() {
   done
 }
 clip_rates() {
-  # Frame intervals of 40 ms and 11.1 ms / 68.9 ms in turn fit no standard
-  # rate, so FFmpeg falls back to the stream's time base as the frame rate.
-  ff -f lavfi -i "$(video 320x240 25 2)" -f lavfi -i "$(sound stereo 48000 2)" \
-    -vf "$code,settb=1/90000,setpts='N*3600+mod(N,2)*2599'" -fps_mode passthrough \
-    -enc_time_base 1/90000 -c:v libx264 -preset veryfast -bf 0 -pix_fmt yuv420p \
-    -c:a aac -b:a 128k "${exact[@]}" -f mpegts "$tmp/rate_over_1000.mkv"
-  ff -i "$tmp/rate_over_1000.mkv" -map 0 -c copy "${exact[@]}" "$tmp/rate_1000.mkv"
+  ff -f lavfi -i "color=gray:s=64x48:r=2000:d=0.2" -f lavfi -i "$(sound stereo 48000 0.2)" \
+    -c:v libx264 -preset veryfast -bf 0 -pix_fmt yuv420p -c:a aac -b:a 128k "${exact[@]}" \
+    -f mpegts "$tmp/rate_over_1000.mkv"
+  ff -f lavfi -i "color=gray:s=64x48:r=1000:d=0.2" -f lavfi -i "$(sound stereo 48000 0.2)" \
+    -c:v libx264 -preset veryfast -bf 0 -pix_fmt yuv420p -c:a aac -b:a 128k "${exact[@]}" \
+    "$tmp/rate_1000.mkv"
+  ff -f lavfi -i "$(video 160x120 25 2)" -frames:v 40 \
+    -vf "$code,settb=1/1000,setpts='(N*137+mod(N*N*N\,97))/1000/TB'" -fps_mode passthrough \
+    -enc_time_base 1:1000 -c:v mjpeg -q:v 5 "${exact[@]}" "$tmp/slideshow_timed.mkv"
+  LC_ALL=C perl -0777 -pe 's{\x23\xE3\x83}{\x23\xE3\x84}' "$tmp/slideshow_timed.mkv" \
+    >"$tmp/slideshow.mkv"
+  cmp -s "$tmp/slideshow.mkv" "$tmp/slideshow_timed.mkv" && { echo "slideshow.mkv not patched" >&2; return 1; }
+  rm -f "$tmp/slideshow_timed.mkv"
 }
 
 # Streams that cannot be used, made by patching a plain file's Matroska
@@ -626,7 +669,7 @@ trap 'rm -rf "$tmp"' EXIT
 # As many clips at a time as there are cores (MEDIA_JOBS); any failure fails the run.
 jobs_list=(clip_h264_aac_mkv clip_h264_mp3_flv clip_h264_aac_flv clip_hevc_mkv clip_vp9_opus_mkv
   clip_mpeg4_mkv clip_silent_mkv clip_two_streams_mkv clip_subtitles_mkv clip_not_media_mkv
-  clip_colour clip_sound clip_grid_sound clip_killed clip_vfr clip_timecode clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
+  clip_colour clip_sound clip_grid_sound clip_killed clip_lying clip_vfr clip_timecode clip_rates clip_cover_art_mkv clip_no_duration_mkv clip_vp8_vorbis_mkv
   clip_sync clip_unusable_streams clip_long_gop
   clip_av1 clip_deep clip_disc clip_intermediate clip_rgb clip_more_sound clip_three_sound_tracks
   clip_aspect clip_fields clip_gradient)

@@ -278,6 +278,21 @@ ReferenceVideo DecodeReference(const std::string& path, int width, int height,
   }
   ref.ok = !ref.pictures.empty();
   if (!ref.ok) ref.error = "no pictures";
+  // Where FFmpeg's rate is only its time base (it found none) and the
+  // pictures run far slower, their own rate: the average, else the mean
+  // spacing of the first 64 pictures.
+  if (int64_t{ref.rate_num} * ref.tb_num == ref.tb_den && ref.rate_den == 1) {
+    AVRational rate = stream->avg_frame_rate;
+    const size_t n = std::min<size_t>(ref.pictures.size(), 64);
+    if ((rate.num <= 0 || rate.den <= 0) && n >= 2) {
+      av_reduce(&rate.num, &rate.den, static_cast<int64_t>(n - 1) * ref.tb_den,
+                (ref.pictures[n - 1].ts - ref.pictures[0].ts) * ref.tb_num, 1 << 20);
+    }
+    if (rate.num > 0 && rate.den > 0 && int64_t{rate.num} * 2 < int64_t{ref.rate_num} * rate.den) {
+      ref.rate_num = rate.num;
+      ref.rate_den = rate.den;
+    }
+  }
   return ref;
 }
 

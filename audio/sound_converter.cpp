@@ -7,16 +7,6 @@ extern "C" {
 #include <libavutil/mathematics.h>
 }
 
-bool NormalizeSourceLayout(const AVChannelLayout& in, AVChannelLayout* out) {
-  *out = AVChannelLayout{};
-  if (in.nb_channels <= 0) return false;
-  if (in.order == AV_CHANNEL_ORDER_UNSPEC) {
-    av_channel_layout_default(out, in.nb_channels);
-    return true;
-  }
-  return av_channel_layout_copy(out, &in) == 0;
-}
-
 bool SoundConverter::Prepare(const AVFrame& frame) {
   ResamplerState& s = state_;
   if (s.prepared && frame.format == s.in_format && frame.sample_rate == s.in_rate &&
@@ -32,18 +22,9 @@ bool SoundConverter::Prepare(const AVFrame& frame) {
   s.in_format = frame.format;
   s.in_rate = frame.sample_rate;
 
-  AVChannelLayout source{};
-  if (!NormalizeSourceLayout(frame.ch_layout, &source) || frame.sample_rate <= 0) return false;
-  AVChannelLayout stereo{};
-  av_channel_layout_default(&stereo, 2);
-  SwrContext* raw = nullptr;
-  const int set =
-      swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_FLT, out_rate_, &source,
-                          static_cast<AVSampleFormat>(frame.format), frame.sample_rate, 0, nullptr);
-  SwrPtr swr(raw);
-  av_channel_layout_uninit(&source);
-  av_channel_layout_uninit(&stereo);
-  if (set < 0 || swr == nullptr || swr_init(swr.get()) < 0) return false;
+  SwrPtr swr = MakeStereoResampler(frame.ch_layout, static_cast<AVSampleFormat>(frame.format),
+                                    frame.sample_rate, out_rate_);
+  if (!swr) return false;
   s.swr = std::move(swr);
   s.usable = true;
   return true;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "footage/av_owners.h"
+#include "footage/stereo_mix.h"
 
 // The resampler to the host's sound format, kept while the source's format,
 // layout and rate stay.
@@ -23,11 +24,6 @@ struct ResamplerState {
   int in_rate = 0;
   std::vector<float> output;  // interleaved L R, reused from frame to frame
 };
-
-// The layout a source frame is converted from: its own when it names its
-// channels, the default for its channel count when it only counts them.
-// False (and `out` left empty) when it has no channels at all.
-bool NormalizeSourceLayout(const AVChannelLayout& in, AVChannelLayout* out);
 
 // Converts with the resampler an item keeps from request to request.
 class SoundConverter {

@@ -12,8 +12,8 @@
 //    start timecode and what later opens need of the stream (4 when it
 //    cannot be kept).
 // 5. The first audio stream, independently of the video; one without a
-//    sample rate is not used; its decoder (2 on failure, replacing an
-//    earlier 4).
+//    sample rate, or one no mix to stereo can be made for, is not used; its
+//    decoder (2 on failure, replacing an earlier 4).
 // 6. A stream left unused is a 2 only when no stream is usable.
 // 7. The timeline's origin from the used streams.
 // 8. The duration the packets back: the end of the used streams' last packet
@@ -38,6 +38,7 @@
 #include "footage/packet_tail.h"
 #include "footage/picture_facts.h"
 #include "footage/start_timecode.h"
+#include "footage/stereo_mix.h"
 #include "footage/timeline.h"
 #include "host_abi/suite_cache.h"
 
@@ -167,6 +168,16 @@ A_Err ProbeAudio(Opening& open, FootageOptions& record) {
   if (!decoder) return A_Err_STRUCT;
   // Without a sample rate there is no sound the host could be told about.
   if (decoder->sample_rate <= 0) {
+    record.has_audio = 0;
+    open.unusable_stream = true;
+    return A_Err_NONE;
+  }
+  // Sound that cannot be mixed to stereo would play as silence: it is not
+  // described. A decoder that learns its format from the first frame is
+  // trusted until then.
+  if (decoder->ch_layout.nb_channels > 0 && decoder->sample_fmt != AV_SAMPLE_FMT_NONE &&
+      !MakeStereoResampler(decoder->ch_layout, decoder->sample_fmt, decoder->sample_rate,
+                           decoder->sample_rate)) {
     record.has_audio = 0;
     open.unusable_stream = true;
     return A_Err_NONE;

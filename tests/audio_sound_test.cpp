@@ -59,6 +59,9 @@ constexpr int64_t kNoisyTail = 6000;  // sample frames before the end
 const Clip kClips[] = {
     {"pcm_s16_48k.mkv", true, true},
     {"pcm_f32_51.mkv", true, true},
+    // Channels FFmpeg has no stereo mix for.
+    {"pcm_32ch.mkv", true, true},
+    {"pcm_64ch.mkv", true, true},
     {"flac_44k.mkv", true, true},
     {"flac_mono_22k.mkv", true, true},
     {"aac_48k.mkv", false, true, true},

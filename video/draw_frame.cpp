@@ -241,6 +241,7 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
   const FootageOptions* record = lock.get();
 
   bool delivered = false;
+  bool failed = false;  // a picture was found but could not be made
   if (record != nullptr && record->video_open && params != nullptr) {
     // The item's own work under its lock; the host's calls after it.
     const ItemUse use(record);
@@ -249,13 +250,16 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
       const AVFrame* picture = FindPicture(*record, *video, params->tr, &cached);
       delivered =
           picture != nullptr && world != nullptr && ConvertFrameToWorld(*video, *picture, *world);
+      failed = picture != nullptr && world != nullptr && !delivered;
     }
   }
   if (!delivered && world != nullptr) {
     (void)FillOpaqueBlack(*suites.FillMatteSuite(), *world);  // best effort
   }
   TraceLine() << (delivered ? "SUCCEED!" : "SPARE!!!");
-  return lock.Unlock();
+  // Black stands for no picture (past the end, none in the file), never for
+  // one that could not be made.
+  return FirstError(failed ? A_Err_STRUCT : A_Err_NONE, lock.Unlock());
 }
 
 }  // namespace

@@ -30,6 +30,54 @@ void ApplyColour(SwsContext* scaler, const AVFrame& picture) {
   (void)sws_setColorspaceDetails(scaler, wanted, colour.full_range, wanted, 1, 0, 1 << 16, 1 << 16);
 }
 
+// The largest picture the sampling below converts whole first.
+constexpr int64_t kWholePictureLimit = int64_t{256} << 20;
+
+// The picture converted at its own size, then sampled: each destination
+// pixel takes the source pixel nearest its centre. For shapes swscale
+// refuses to scale (3x65535 to 1x1); the formats here have no subsampled
+// planes.
+bool ScaleByNearestPixel(const AVFrame& picture, int width, int height, AVPixelFormat format,
+                         uint8_t* const planes[4], const int strides[4]) {
+  const int source_width = picture.width;
+  const int source_height = picture.height;
+  int steps[4] = {};
+  if (av_image_fill_linesizes(steps, format, 1) < 0) return false;
+  // Rows padded to whole blocks of 16 pixels, which swscale's writers may fill.
+  const int padded_width = FFALIGN(source_width, 16);
+  const int bytes = av_image_get_buffer_size(format, padded_width, source_height, kScratchRowAlign);
+  if (bytes <= 0 || bytes > kWholePictureLimit - kScratchRowAlign) return false;
+  const AvBufferPtr<uint8_t> whole(static_cast<uint8_t*>(av_malloc(bytes + kScratchRowAlign)));
+  uint8_t* source[4] = {};
+  int source_strides[4] = {};
+  if (!whole || av_image_fill_arrays(source, source_strides, whole.get(), format, padded_width,
+                                     source_height, kScratchRowAlign) < 0) {
+    return false;
+  }
+  const SwsPtr same(sws_getContext(source_width, source_height,
+                                   static_cast<AVPixelFormat>(picture.format), source_width,
+                                   source_height, format, SWS_POINT, nullptr, nullptr, nullptr));
+  if (!same) return false;
+  ApplyColour(same.get(), picture);
+  if (sws_scale(same.get(), picture.data, picture.linesize, 0, source_height, source,
+                source_strides) != source_height) {
+    return false;
+  }
+  for (int p = 0; p < 4 && steps[p] > 0 && planes[p] != nullptr; ++p) {
+    const auto step = static_cast<size_t>(steps[p]);
+    for (int y = 0; y < height; ++y) {
+      const int64_t sy = (int64_t{2} * y + 1) * source_height / (int64_t{2} * height);
+      const uint8_t* from = source[p] + sy * source_strides[p];
+      uint8_t* to = planes[p] + int64_t{y} * strides[p];
+      for (int x = 0; x < width; ++x) {
+        const int64_t sx = (int64_t{2} * x + 1) * source_width / (int64_t{2} * width);
+        std::memcpy(to + x * step, from + sx * static_cast<int64_t>(step), step);
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
@@ -38,10 +86,14 @@ bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int hei
   video.scaler.reset(sws_getCachedContext(video.scaler.release(), picture.width, picture.height,
                                           static_cast<AVPixelFormat>(picture.format), width, height,
                                           format, SWS_POINT, nullptr, nullptr, nullptr));
-  if (!video.scaler) return false;
-  ApplyColour(video.scaler.get(), picture);
-  return sws_scale(video.scaler.get(), picture.data, picture.linesize, 0, picture.height, planes,
-                   strides) == height;
+  if (video.scaler) {
+    ApplyColour(video.scaler.get(), picture);
+    if (sws_scale(video.scaler.get(), picture.data, picture.linesize, 0, picture.height, planes,
+                  strides) == height) {
+      return true;
+    }
+  }
+  return ScaleByNearestPixel(picture, width, height, format, planes, strides);
 }
 
 uint8_t* ScaleToScratch(VideoReader& video, const AVFrame& picture, int width, int height,

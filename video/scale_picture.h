@@ -12,8 +12,9 @@ extern "C" {
 // Point-scales the whole picture to width x height pixels of `format` into
 // `planes` (one for packed formats), rows `strides` bytes apart, with the
 // kept scaler (remade when the source or destination changes) set to the
-// picture's colour rule. False when the scaler cannot be made or does not
-// deliver every row.
+// picture's colour rule. Where swscale refuses the shape, the picture is
+// converted at its own size and sampled pixel by pixel to the same rule.
+// False when neither way delivers every row.
 bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
                   AVPixelFormat format, uint8_t* const planes[4], const int strides[4]);
 

@@ -147,6 +147,9 @@
 #   alac_24.mkv       ALAC stereo 44.1 kHz, s32p (24-bit)
 #   wavpack.mkv       WavPack stereo 44.1 kHz, s16p
 #   pcm_s24_96k.mkv   PCM signed 24-bit little-endian stereo 96 kHz
+#   pcm_32ch.mkv pcm_64ch.mkv  PCM s16 48 kHz, 1 s, 32 and 64 channels of no named place
+#                     (channel k a sine at 200 + 50k Hz, amplitude 0.5), as a multitrack
+#                     interface records
 #   opus_71.mkv       Opus 7.1 48 kHz 256k
 #   three_sound_tracks.mkv  H.264 320x240 (code), then AAC stereo 48 kHz (used: the first),
 #                     AC-3 5.1 48 kHz, FLAC mono 22.05 kHz (the mono_b sweep)
@@ -605,6 +608,13 @@ clip_more_sound() {
   expect_sound "$tmp/pcm_s24_96k.mkv" pcm_s24le s32 96000 2
   ff -f lavfi -i "$(sound 7.1 48000 $s)" -c:a libopus -b:a 256k "${exact[@]}" "$tmp/opus_71.mkv"
   expect_sound "$tmp/opus_71.mkv" opus fltp 48000 8
+  local n k exprs
+  for n in 32 64; do
+    exprs="0.5*sin(2*PI*200*t)"
+    for ((k = 1; k < n; k++)); do exprs+="|0.5*sin(2*PI*$((200 + 50 * k))*t)"; done
+    ff -f lavfi -i "aevalsrc=$exprs:s=48000:d=1" -c:a pcm_s16le "${exact[@]}" "$tmp/pcm_${n}ch.mkv"
+    expect_sound "$tmp/pcm_${n}ch.mkv" pcm_s16le s16 48000 "$n"
+  done
 }
 clip_three_sound_tracks() {
   ff -f lavfi -i "$(video 320x240 25 1)" -f lavfi -i "$(sound stereo 48000 1)" \

@@ -31,6 +31,34 @@ bool AppendConverted(const AVFrame* frame, int rate, std::vector<float>* out) {
                                 static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
                                 nullptr) >= 0 &&
             swr_init(swr) >= 0;
+  if (!ok && in.order == AV_CHANNEL_ORDER_UNSPEC && frame->sample_rate == rate) {
+    // FFmpeg has no mix for so many channels of no named place: each is
+    // heard equally on both sides, at 1/N so that nothing clips.
+    swr_free(&swr);
+    ok = swr_alloc_set_opts2(&swr, &in, AV_SAMPLE_FMT_FLTP, rate, &in,
+                             static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
+                             nullptr) >= 0 &&
+         swr_init(swr) >= 0;
+    const int channels = in.nb_channels;
+    std::vector<std::vector<float>> planes(static_cast<size_t>(channels),
+                                           std::vector<float>(frame->nb_samples));
+    std::vector<uint8_t*> pointers;
+    for (auto& plane : planes) pointers.push_back(reinterpret_cast<uint8_t*>(plane.data()));
+    const int n = ok ? swr_convert(swr, pointers.data(), frame->nb_samples,
+                                   const_cast<const uint8_t**>(frame->extended_data),
+                                   frame->nb_samples)
+                     : -1;
+    ok = n >= 0;
+    for (int i = 0; i < n; ++i) {
+      double sum = 0.0;
+      for (const auto& plane : planes) sum += plane[static_cast<size_t>(i)];
+      out->push_back(static_cast<float>(sum / channels));
+      out->push_back(static_cast<float>(sum / channels));
+    }
+    swr_free(&swr);
+    av_channel_layout_uninit(&in);
+    return ok;
+  }
   if (ok) {
     const int capacity = swr_get_out_samples(swr, frame->nb_samples);
     const size_t at = out->size();

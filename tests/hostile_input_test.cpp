@@ -282,7 +282,11 @@ TEST(HostileFiles, NonMediaIsRefusedWithTwoAndLeavesNothing) {
                                MediaPath("not_media.mkv"),
                                MediaPath("header_cut.mkv"),
                                MediaPath("killed_header.flv"),
-                               MediaPath("subtitles.mkv"),  // nothing usable
+                               // nothing usable: subtitles, an attachment, a picture
+                               // stream faster than 1000 frames a second
+                               MediaPath("subtitles.mkv"),
+                               MediaPath("attachment_only.mkv"),
+                               MediaPath("rate_over_1000_only.mkv"),
                                (cwd.dir() / "a folder.mkv").string(),
                                (cwd.dir() / "no such file.mkv").string(),
                                "/dev/null"};

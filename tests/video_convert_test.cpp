@@ -114,6 +114,32 @@ INSTANTIATE_TEST_SUITE_P(Sources, SizeSweep, ::testing::ValuesIn(kSources), [](c
   return std::string(av_get_pix_fmt_name(info.param));
 });
 
+// swscale refuses some shapes outright (3 x 65535 to 1 x 1): the picture is
+// converted at its own size and the pixel nearest the centre taken, in both
+// depths and from each kind of source.
+TEST(VideoConvert, ShapesSwscaleRefusesGetTheNearestPixel) {
+  constexpr int kWidth = 3, kHeight = 65535;
+  for (const AVPixelFormat format : {AV_PIX_FMT_YUV420P, AV_PIX_FMT_RGB24, AV_PIX_FMT_GBRP,
+                                     AV_PIX_FMT_YUV422P10LE, AV_PIX_FMT_RGBA64LE}) {
+    const FramePtr picture = MakePicture(kWidth, kHeight, format);
+    const SwsPtr refused(sws_getContext(kWidth, kHeight, format, 1, 1, AV_PIX_FMT_ARGB, SWS_POINT,
+                                        nullptr, nullptr, nullptr));
+    ASSERT_EQ(refused, nullptr) << "swscale now takes this shape: the test needs another";
+    for (const Depth depth : {Depth::k8Bit, Depth::k16Bit}) {
+      SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + Name(depth));
+      const size_t pixel_bytes = depth == Depth::k16Bit ? 8 : 4;
+      const std::vector<uint8_t> whole = Expected(*picture, kWidth, kHeight, depth);
+      const size_t centre = (size_t{kHeight / 2} * kWidth + kWidth / 2) * pixel_bytes;
+      VideoReader video;
+      standin::World world(1, 1, 0, depth);
+      ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
+      EXPECT_TRUE(world.GuardsIntact());
+      EXPECT_EQ(world.Pixels(), std::vector<uint8_t>(whole.begin() + static_cast<ptrdiff_t>(centre),
+                                                     whole.begin() + static_cast<ptrdiff_t>(centre + pixel_bytes)));
+    }
+  }
+}
+
 TEST(VideoConvert, UnusablePicturesAndBuffersAreRefused) {
   VideoReader video;
   const FramePtr good = MakePicture(64, 48, AV_PIX_FMT_YUV420P);

@@ -73,6 +73,9 @@
 #                     The video must be refused.
 #   rate_1000.mkv     H.264 at exactly 1000 pictures a second in Matroska (1/1000), which
 #                     must still be accepted
+#   rate_over_1000_only.mkv  its picture alone: nothing in it can be used
+#   attachment_only.mkv  a Matroska file holding an attachment and a control track
+#                     only: nothing in it can be used
 #   slideshow.mkv     160x120 MJPEG, 40 pictures at uneven times (N * 137 + N^3 mod 97 ms,
 #                     as a recorder writes a picture when the screen changes), in Matroska
 #                     with its DefaultDuration renamed (23 E3 83 to 23 E3 84): FFmpeg
@@ -476,6 +479,7 @@ clip_rates() {
     >"$tmp/slideshow.mkv"
   cmp -s "$tmp/slideshow.mkv" "$tmp/slideshow_timed.mkv" && { echo "slideshow.mkv not patched" >&2; return 1; }
   rm -f "$tmp/slideshow_timed.mkv"
+  ff -i "$tmp/rate_over_1000.mkv" -map 0:v -c copy "${exact[@]}" -f mpegts "$tmp/rate_over_1000_only.mkv"
 }
 
 # Streams that cannot be used, made by patching a plain file's Matroska
@@ -497,6 +501,17 @@ clip_unusable_streams() {
       { echo "$f.mkv not patched" >&2; return 1; }
   done
   rm -f "$tmp/plain_av.mkv" "$tmp/plain_a.mkv"
+  # FFmpeg's muxer cannot write a file of attachments alone: the sound track
+  # beside the attachment becomes a control track (TrackType 83 81 02 to 20),
+  # which FFmpeg does not read.
+  printf 'zarn attachment\n' >"$tmp/note.txt"
+  ff -f lavfi -i "sine=f=440:d=0.1:sample_rate=48000" -c:a pcm_s16le -attach "$tmp/note.txt" \
+    -metadata:s:1 mimetype=text/plain "${exact[@]}" "$tmp/with_attachment.mkv"
+  LC_ALL=C perl -0777 -pe 's{\x83\x81\x02}{\x83\x81\x20}' "$tmp/with_attachment.mkv" \
+    >"$tmp/attachment_only.mkv"
+  cmp -s "$tmp/attachment_only.mkv" "$tmp/with_attachment.mkv" &&
+    { echo "attachment_only.mkv not patched" >&2; return 1; }
+  rm -f "$tmp/note.txt" "$tmp/with_attachment.mkv"
 }
 clip_long_gop() {
   ff -f lavfi -i "$(video 160x120 25 8)" -vf "$code" $(x264 100) "${exact[@]}" "$tmp/long_gop_h264.mkv"

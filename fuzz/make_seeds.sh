@@ -20,7 +20,9 @@ clips=(h264_aac.mkv h264_mp3.flv h264_aac.flv hevc.mkv vp9_opus.mkv mpeg4.mkv
        gradient_10bit.mkv ffv1_rgba.mkv prores_4444.mkv png.mkv utvideo.mkv
        field_tt.mkv sar_32_27.mkv killed_h264_aac.mkv killed_h264_pcm.flv nellymoser_22k.flv
        vfr_drops.mkv vfr_drops.flv sync_late.ept sync_early.ept sync_after.mad tc_df.mkv
-       killed_aac.flv killed_header.flv adpcm_swf_44k.flv mp2_48k.mkv)
+       killed_aac.flv killed_header.flv adpcm_swf_44k.flv mp2_48k.mkv growing.mkv start_1000.mkv
+       duration_inf.mkv duration_neg.flv duration_huge.flv slideshow.mkv pcm_32ch.mkv
+       attachment_only.mkv rate_over_1000_only.mkv truncated.mkv)
 # A media seed is the file behind two bytes: the extension the target gives
 # it (0 .mkv, 1 .flv, 2 .ept, 3 .mad) and the plan (which requests; bits 4
 # and 5 both set: saved and reopened too). Plans rotate over the seeds.

@@ -37,7 +37,7 @@ export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 status=0
 for target in $targets; do
   case $target in
-    media_fuzzer) seeds=$corpus/media; max_len=32768 ;;
+    media_fuzzer) seeds=$corpus/media; max_len=32770 ;;
     inflate_fuzzer) seeds=$corpus/inflate; max_len=2048 ;;
   esac
   work=$build/work/$target

@@ -48,8 +48,10 @@ inline Stats Summarise(std::vector<double> ms) {
 // The plain FFmpeg reader: what the module does, without the host around it.
 class PlainReader {
  public:
-  PlainReader(const std::string& path, int threads, int width = kWidth, int height = kHeight)
-      : width_(width), height_(height) {
+  // `convert`: false decodes only (what the machine can decode at all).
+  PlainReader(const std::string& path, int threads, int width = kWidth, int height = kHeight,
+              bool convert = true)
+      : width_(width), height_(height), convert_(convert) {
     if (avformat_open_input(&fmt_, path.c_str(), nullptr, nullptr) < 0) return;
     if (avformat_find_stream_info(fmt_, nullptr) < 0) return;
     index_ = av_find_best_stream(fmt_, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -83,10 +85,17 @@ class PlainReader {
   // Next picture in display order, converted; false at the end.
   bool Next() { return DecodeTo(std::numeric_limits<int64_t>::min()); }
   // Seek back to `target` and decode to the first picture at or after `low`.
-  bool SeekTo(int64_t target, int64_t low) {
+  // `skip`: the pictures before the window that nothing refers to are not
+  // decoded, as the module may skip them (the floor of random access).
+  bool SeekTo(int64_t target, int64_t low, bool skip = false) {
     avcodec_flush_buffers(dec_);
     av_seek_frame(fmt_, index_, target, AVSEEK_FLAG_BACKWARD);
-    return DecodeTo(low);
+    skip_before_ = skip ? low : std::numeric_limits<int64_t>::min();
+    dec_->skip_frame = skip ? AVDISCARD_NONREF : AVDISCARD_DEFAULT;
+    const bool found = DecodeTo(low);
+    dec_->skip_frame = AVDISCARD_DEFAULT;
+    skip_before_ = std::numeric_limits<int64_t>::min();
+    return found;
   }
   // Decodes on to the first picture whose timestamp is at least `low`.
   bool DecodeTo(int64_t low) {
@@ -96,7 +105,7 @@ class PlainReader {
         const int64_t ts =
             frame_->pts != AV_NOPTS_VALUE ? frame_->pts : frame_->best_effort_timestamp;
         if (ts < low) continue;
-        Convert();
+        if (convert_) Convert();
         return true;
       }
       if (ret == AVERROR_EOF) return false;
@@ -105,7 +114,13 @@ class PlainReader {
         avcodec_send_packet(dec_, nullptr);
         continue;
       }
-      if (packet_->stream_index == index_) avcodec_send_packet(dec_, packet_);
+      if (packet_->stream_index == index_) {
+        if (dec_->skip_frame != AVDISCARD_DEFAULT &&
+            (packet_->pts == AV_NOPTS_VALUE || packet_->pts >= skip_before_)) {
+          dec_->skip_frame = AVDISCARD_DEFAULT;
+        }
+        avcodec_send_packet(dec_, packet_);
+      }
       av_packet_unref(packet_);
     }
   }
@@ -140,6 +155,8 @@ class PlainReader {
   SwsContext* sws_ = nullptr;
   int index_ = -1;
   int width_, height_;
+  bool convert_;
+  int64_t skip_before_ = std::numeric_limits<int64_t>::min();
   int stride_ = 0;
   std::vector<uint8_t> argb_;
   bool ok_ = false;
@@ -183,8 +200,9 @@ inline A_Err Draw(standin::Host& host, AEIO_InSpecH spec, A_Time t, standin::Wor
   return host.callbacks().AEIO_DrawSparseFrame(host.BasicData(), spec, &pb, world.get(), &flags);
 }
 
-inline double PlainPlayback(const std::string& path, int threads, int* frames) {
-  PlainReader reader(path, threads);
+inline double PlainPlayback(const std::string& path, int threads, int* frames,
+                            bool convert = true) {
+  PlainReader reader(path, threads, kWidth, kHeight, convert);
   if (!reader.ok()) return 0;
   const auto start = Clock::now();
   int n = 0;

@@ -1,7 +1,7 @@
 // zarn-bench deep [FILE]
 //
 // Playback into deep (16-bit) worlds: every frame of FILE (default: the
-// 1080p 10-bit HEVC clip in the build tree's bench-media/) in playing order
+// 4K 10-bit HEVC clip in the build tree's bench-media/) in playing order
 // through the module in the stand-in host at 1920x1080, beside plain FFmpeg
 // loops in the same run: read, decode at the same thread count, point-scale
 // to 16-bit RGB with the picture's colours, as packed RGBA64 (the layout the
@@ -139,7 +139,7 @@ double ModulePlayback(standin::Host& host, const std::string& path, int frames, 
 
 int RunDeepBench(int argc, char** argv) {
   const std::string path = argc > 2 ? std::filesystem::absolute(argv[2]).string()
-                                    : std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc_10bit_1080p.mkv";
+                                    : std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc10_4k_20s.mkv";
   const bench::LogFolder folder;
   if (!folder.ok()) return 1;
   av_log_set_level(AV_LOG_ERROR);

@@ -1,13 +1,20 @@
-// zarn-bench video [FILE...] [--requests N] [--seed S]
+// zarn-bench video [FILE...] [--requests N] [--seed S] [--items N]
 //
-// For each file (default: the 1080p H.264 and HEVC clips in the build tree's
-// bench-media/, made by `cmake --build . --target bench_media`), in one run:
+// For each file (default: the 60 s 1080p H.264 and HEVC clips and the 20 s
+// 4K HEVC Main 10 clip in the build tree's bench-media/, made by `cmake
+// --build . --target bench_media`), in one run, requests at 1920x1080:
+//   - random access, first, with the module's cache cold: N random frame
+//     times (fixed seed) through the module, beside the floor: a plain loop
+//     that seeks to the key frame before each target and decodes to it,
+//     skipping the pictures nothing refers to, as the module may;
 //   - playback: every frame in playing order through the module in the
-//     stand-in host at 1920x1080, beside a plain FFmpeg loop doing the same
-//     work (read, decode, point-scale to ARGB) at the same thread count and
-//     a plain single-threaded loop;
-//   - random access: N random frame times (fixed seed) through the module,
-//     beside a plain seek-and-decode loop on the same times (mean, 95th pct);
+//     stand-in host, beside a plain FFmpeg loop doing the same work (read,
+//     decode, point-scale to ARGB) at the same thread count, the same loop
+//     decoding only (what the machine can decode at all), and a plain
+//     single-threaded loop;
+//   - many items: N items of the clip (default 24) played in turn, each frame
+//     of a composition asking every item for its picture, beside one item
+//     playing as many frames alone;
 //   - the time to import;
 //   - reverse playback, scrubbing and frame blending (bench/access_bench.cpp).
 // The module writes its trace log as in use: the run takes place in a
@@ -55,10 +62,88 @@ A_Err SoundOfFrame(standin::Host& host, AEIO_InSpecH spec, const Times& times, i
                                         static_cast<A_u_long>(first), count, buffer.data());
 }
 
+// Random access through the module on a fresh item (its cache cold), and
+// the floor on the same times.
+void BenchRandomAccess(standin::Host& host, const std::string& path, const Times& times,
+                       int frames, int requests, uint32_t seed, standin::World& world) {
+  std::mt19937 rng(seed);
+  std::uniform_int_distribution<int> pick(0, frames - 1);
+  std::vector<int> order(static_cast<size_t>(requests));
+  for (int& i : order) i = pick(rng);
+
+  A_Err err = 0;
+  AEIO_InSpecH spec = host.Import(path, &err);
+  if (spec == nullptr) return;
+  std::vector<double> module_ms;
+  for (const int i : order) {
+    const auto a = Clock::now();
+    Draw(host, spec, times.At(i), world);
+    module_ms.push_back(Seconds(a, Clock::now()) * 1000);
+  }
+  host.Dispose(spec);
+  std::vector<double> floor_ms, plain_ms;
+  {
+    PlainReader reader(path, 0);
+    for (const int i : order) {
+      const auto a = Clock::now();
+      reader.SeekTo(times.Target(i), times.Target(i) - times.Half(), /*skip=*/true);
+      floor_ms.push_back(Seconds(a, Clock::now()) * 1000);
+    }
+    for (const int i : order) {
+      const auto a = Clock::now();
+      reader.SeekTo(times.Target(i), times.Target(i) - times.Half());
+      plain_ms.push_back(Seconds(a, Clock::now()) * 1000);
+    }
+  }
+  const Stats m = Summarise(module_ms), f = Summarise(floor_ms), p = Summarise(plain_ms);
+  std::printf(
+      "random access, cold cache, %d requests (seed %u): module mean %.1f ms p95 %.1f ms;"
+      " floor (seek, skip unreferenced) mean %.1f ms p95 %.1f ms; module / floor %.3f;"
+      " plain seek-and-decode mean %.1f ms\n",
+      requests, seed, m.mean_ms, m.p95_ms, f.mean_ms, f.p95_ms, m.mean_ms / f.mean_ms, p.mean_ms);
+  std::fflush(stdout);
+}
+
+// `items` items of the clip, each from its own point (two seconds apart),
+// every composition frame asking each of them for its picture; beside one
+// item asked for as many consecutive frames.
+void BenchManyItems(standin::Host& host, const std::string& path, const Times& times, int frames,
+                    int items, standin::World& world) {
+  const int span = std::max(1, std::min(50, frames / std::max(1, items)));
+  std::vector<AEIO_InSpecH> specs;
+  for (int k = 0; k < items; ++k) {
+    A_Err err = 0;
+    AEIO_InSpecH spec = host.Import(path, &err);
+    if (spec == nullptr) break;
+    specs.push_back(spec);
+  }
+  const int count = static_cast<int>(specs.size());
+  auto t0 = Clock::now();
+  for (int f = 0; f < span; ++f) {
+    for (int k = 0; k < count; ++k) {
+      Draw(host, specs[static_cast<size_t>(k)], times.At((k * span + f) % frames), world);
+    }
+  }
+  const double many_fps = span * count / Seconds(t0, Clock::now());
+  for (AEIO_InSpecH spec : specs) host.Dispose(spec);
+  A_Err err = 0;
+  AEIO_InSpecH one = host.Import(path, &err);
+  if (one == nullptr) return;
+  t0 = Clock::now();
+  for (int f = 0; f < span * count; ++f) Draw(host, one, times.At(f % frames), world);
+  const double one_fps = span * count / Seconds(t0, Clock::now());
+  host.Dispose(one);
+  std::printf("many items: %d items in turn, %d frames each: %.1f fps; one item alone %.1f fps;"
+              " ratio %.3f\n",
+              count, span, many_fps, one_fps, many_fps / one_fps);
+  std::fflush(stdout);
+}
+
 int BenchFile(const std::string& path, const std::string& module_path, int requests,
-              uint32_t seed) {
+              uint32_t seed, int items) {
   std::printf("== %s\n", path.c_str());
   Times times{};
+  int frames = 0;
   {
     PlainReader probe(path, 0);
     if (!probe.ok()) {
@@ -67,6 +152,9 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     }
     times = Times{probe.stream()->r_frame_rate, probe.stream()->time_base,
                   OriginIn(*probe.format(), probe.stream()->time_base)};
+    const AVStream& stream = *probe.stream();
+    frames = static_cast<int>(av_rescale_q(probe.format()->duration, AVRational{1, AV_TIME_BASE},
+                                           av_inv_q(stream.r_frame_rate)));
   }
 
   standin::Host host;
@@ -76,6 +164,9 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     std::printf("module: %s\n", error.c_str());
     return 1;
   }
+  standin::World world(kWidth, kHeight);
+  BenchRandomAccess(host, path, times, std::max(frames - 1, 1), requests, seed, world);
+
   auto timed_import = [&](double* seconds) {
     A_Err err = 0;
     const auto t0 = Clock::now();
@@ -84,17 +175,17 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     return err == A_Err_NONE ? spec : nullptr;
   };
 
-  // Playback: the plain loop, the module, and the module with each frame's
-  // sound take turns, twice, and the better run of each counts, so the
-  // machine's drift during the run moves all three alike.
-  int frames = 0;
+  // Playback: the plain loop, decode only, the module, and the module with
+  // each frame's sound take turns, twice, and the better run of each counts,
+  // so the machine's drift during the run moves them alike.
   int frames1 = 0;
   const double plain1_fps = PlainPlayback(path, 1, &frames1);
-  double plain_fps = 0, module_fps = 0, sound_fps = 0, import_s = 0, import_best = 1e30;
-  standin::World world(kWidth, kHeight);
+  double plain_fps = 0, decode_fps = 0, module_fps = 0, sound_fps = 0, import_s = 0,
+         import_best = 1e30;
   std::vector<float> sound;
   for (int round = 0; round < 2; ++round) {
     plain_fps = std::max(plain_fps, PlainPlayback(path, 0, &frames));
+    decode_fps = std::max(decode_fps, PlainPlayback(path, 0, &frames, /*convert=*/false));
     AEIO_InSpecH spec = timed_import(&import_s);
     if (spec == nullptr) {
       std::printf("import failed\n");
@@ -117,45 +208,18 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     host.Dispose(spec);
   }
   std::printf("import: %.1f ms\n", import_best * 1000);
-  std::fflush(stdout);
   std::printf(
-      "playback, %d frames at %dx%d: module %.1f fps, plain loop (auto threads) %.1f fps,"
-      " ratio %.3f; plain single-threaded %.1f fps\n",
-      frames, kWidth, kHeight, module_fps, plain_fps, module_fps / plain_fps, plain1_fps);
+      "playback, %d frames at %dx%d: module %.1f fps; plain loop (auto threads) %.1f fps,"
+      " module / plain %.3f; decode only %.1f fps, module / decode only %.3f;"
+      " plain single-threaded %.1f fps\n",
+      frames, kWidth, kHeight, module_fps, plain_fps, module_fps / plain_fps, decode_fps,
+      module_fps / decode_fps, plain1_fps);
   if (sound_fps > 0) {
     std::printf("playback with each frame's sound: module %.1f fps, ratio %.3f to picture alone\n",
                 sound_fps, sound_fps / module_fps);
   }
-
-  // Random access on the same times.
-  std::mt19937 rng(seed);
-  std::uniform_int_distribution<int> pick(0, frames - 1);
-  std::vector<int> order(static_cast<size_t>(requests));
-  for (int& i : order) i = pick(rng);
-
-  AEIO_InSpecH spec = timed_import(&import_s);
-  std::vector<double> module_ms;
-  for (const int i : order) {
-    const auto a = Clock::now();
-    Draw(host, spec, times.At(i), world);
-    module_ms.push_back(Seconds(a, Clock::now()) * 1000);
-  }
-  host.Dispose(spec);
-  std::vector<double> plain_ms;
-  {
-    PlainReader reader(path, 0);
-    for (const int i : order) {
-      const auto a = Clock::now();
-      reader.SeekTo(times.Target(i), times.Target(i) - times.Half());
-      plain_ms.push_back(Seconds(a, Clock::now()) * 1000);
-    }
-  }
-  const Stats m = Summarise(module_ms), p = Summarise(plain_ms);
-  std::printf(
-      "random access, %d requests (seed %u): module mean %.1f ms p95 %.1f ms;"
-      " plain seek-and-decode mean %.1f ms p95 %.1f ms; mean ratio %.3f\n",
-      requests, seed, m.mean_ms, m.p95_ms, p.mean_ms, p.p95_ms, m.mean_ms / p.mean_ms);
   std::fflush(stdout);
+  if (items > 1) BenchManyItems(host, path, times, frames, items, world);
   BenchAccessPatterns(path, module_path, times, frames, seed);
   return 0;
 }
@@ -170,18 +234,21 @@ int main(int argc, char** argv) {
   if (argc >= 2 && std::strcmp(argv[1], "import") == 0) return RunImportBench(argc, argv);
   if (argc < 2 || std::strcmp(argv[1], "video") != 0) {
     std::fprintf(stderr,
-                 "usage: zarn-bench video [FILE...] [--requests N] [--seed S]\n"
+                 "usage: zarn-bench video [FILE...] [--requests N] [--seed S] [--items N]\n"
                  "       zarn-bench deep [FILE]\n"
                  "       zarn-bench import [INTACT KILLED]\n");
     return 2;
   }
   std::vector<std::string> files;
   int requests = 200;
+  int items = 24;
   uint32_t seed = 1207;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--requests" && i + 1 < argc) {
       requests = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--items" && i + 1 < argc) {
+      items = std::max(0, std::atoi(argv[++i]));
     } else if (arg == "--seed" && i + 1 < argc) {
       seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else {
@@ -189,13 +256,14 @@ int main(int argc, char** argv) {
     }
   }
   if (files.empty()) {
-    files = {std::string(ZARN_BENCH_MEDIA_DIR) + "/h264_1080p.mkv",
-             std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc_1080p.mkv"};
+    files = {std::string(ZARN_BENCH_MEDIA_DIR) + "/h264_1080p_60s.mkv",
+             std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc_1080p_60s.mkv",
+             std::string(ZARN_BENCH_MEDIA_DIR) + "/hevc10_4k_20s.mkv"};
   }
   const LogFolder folder;
   if (!folder.ok()) return 1;
   av_log_set_level(AV_LOG_ERROR);
   int status = 0;
-  for (const std::string& file : files) status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed);
+  for (const std::string& file : files) status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed, items);
   return status;
 }

@@ -17,6 +17,7 @@
 #include "video/deep_levels.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/pixdesc.h>
 }
@@ -113,6 +114,28 @@ TEST_P(SizeSweep, EverySizeWritesOnlyItsPixels) {
 INSTANTIATE_TEST_SUITE_P(Sources, SizeSweep, ::testing::ValuesIn(kSources), [](const auto& info) {
   return std::string(av_get_pix_fmt_name(info.param));
 });
+
+// Large pictures are converted on several threads (swscale splits the rows):
+// every byte is still the one-thread reference's, in both depths, straight
+// into the buffer and through the scratch.
+TEST(VideoConvert, LargePicturesOnSeveralThreadsAreByteIdentical) {
+  for (const AVPixelFormat format : kSources) {
+    const FramePtr picture = MakePicture(1920, 1080, format);
+    VideoReader video;
+    for (const Depth depth : {Depth::k8Bit, Depth::k16Bit}) {
+      for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{1282, 721}}) {
+        SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + Name(depth) + " " +
+                     std::to_string(width) + "x" + std::to_string(height));
+        const int pixel_bytes = depth == Depth::k16Bit ? 8 : 4;
+        standin::World world(width, height, width * pixel_bytes, depth);
+        ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
+        EXPECT_GT(video.scaler_key.threads, av_cpu_count() > 1 ? 1 : 0);
+        ASSERT_TRUE(world.GuardsIntact());
+        ASSERT_EQ(world.Pixels(), Expected(*picture, width, height, depth));
+      }
+    }
+  }
+}
 
 // swscale refuses some shapes outright (3 x 65535 to 1 x 1): the picture is
 // converted at its own size and the pixel nearest the centre taken, in both

@@ -1,12 +1,15 @@
 #include "video/scale_picture.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "footage/av_owners.h"
 #include "video/colour_rule.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
 }
 
 namespace {
@@ -78,18 +81,76 @@ bool ScaleByNearestPixel(const AVFrame& picture, int width, int height, AVPixelF
   return true;
 }
 
+// Pictures this large are converted on several threads: swscale splits the
+// rows between them, each row converted as on one.
+constexpr int64_t kParallelPixels = int64_t{1280} * 720;
+constexpr int kMaxConversionThreads = 4;
+
+// The item's scaler for this source and destination, made anew when either
+// changed; null when swscale refuses them.
+SwsContext* KeptScaler(VideoReader& video, const AVFrame& picture, int width, int height,
+                       AVPixelFormat format) {
+  const VideoReader::ScalerKey key{picture.width, picture.height, picture.format, width,
+                                   height,        format,         ConversionThreads(width, height)};
+  if (video.scaler && video.scaler_key == key) return video.scaler.get();
+  video.scaler.reset();
+  SwsPtr scaler(sws_alloc_context());
+  SwsContext* s = scaler.get();
+  if (s == nullptr || av_opt_set_int(s, "srcw", picture.width, 0) < 0 ||
+      av_opt_set_int(s, "srch", picture.height, 0) < 0 ||
+      av_opt_set_int(s, "src_format", picture.format, 0) < 0 ||
+      av_opt_set_int(s, "dstw", width, 0) < 0 || av_opt_set_int(s, "dsth", height, 0) < 0 ||
+      av_opt_set_int(s, "dst_format", format, 0) < 0 ||
+      av_opt_set_int(s, "sws_flags", SWS_POINT, 0) < 0 ||
+      av_opt_set_int(s, "threads", key.threads, 0) < 0 || sws_init_context(s, nullptr, nullptr) < 0) {
+    return nullptr;
+  }
+  video.scaler = std::move(scaler);
+  video.scaler_key = key;
+  return s;
+}
+
+void KeepNothing(void*, uint8_t*) {}
+
+// One conversion with the kept scaler: on several threads through swscale's
+// frame calls, the destination wrapping the caller's rows (nothing of them
+// is owned or freed here).
+bool RunScaler(SwsContext* scaler, int threads, const AVFrame& picture, int width, int height,
+               AVPixelFormat format, uint8_t* const planes[4], const int strides[4]) {
+  if (threads <= 1 || picture.buf[0] == nullptr) {
+    return sws_scale(scaler, picture.data, picture.linesize, 0, picture.height, planes, strides) ==
+           height;
+  }
+  const FramePtr out(av_frame_alloc());
+  if (!out) return false;
+  out->format = format;
+  out->width = width;
+  out->height = height;
+  for (int p = 0; p < 4; ++p) {
+    out->data[p] = planes[p];
+    out->linesize[p] = strides[p];
+  }
+  out->buf[0] = av_buffer_create(planes[0], 1, KeepNothing, nullptr, 0);
+  if (out->buf[0] == nullptr || sws_frame_start(scaler, out.get(), &picture) < 0) return false;
+  const bool done = sws_send_slice(scaler, 0, static_cast<unsigned>(picture.height)) >= 0 &&
+                    sws_receive_slice(scaler, 0, static_cast<unsigned>(height)) >= 0;
+  sws_frame_end(scaler);
+  return done;
+}
+
 }  // namespace
+
+int ConversionThreads(int width, int height) {
+  if (int64_t{width} * height < kParallelPixels) return 1;
+  return std::clamp(av_cpu_count(), 1, kMaxConversionThreads);
+}
 
 bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
                   AVPixelFormat format, uint8_t* const planes[4], const int strides[4]) {
-  // sws_getCachedContext frees the context it is given when it makes another.
-  video.scaler.reset(sws_getCachedContext(video.scaler.release(), picture.width, picture.height,
-                                          static_cast<AVPixelFormat>(picture.format), width, height,
-                                          format, SWS_POINT, nullptr, nullptr, nullptr));
-  if (video.scaler) {
-    ApplyColour(video.scaler.get(), picture);
-    if (sws_scale(video.scaler.get(), picture.data, picture.linesize, 0, picture.height, planes,
-                  strides) == height) {
+  if (SwsContext* scaler = KeptScaler(video, picture, width, height, format)) {
+    ApplyColour(scaler, picture);
+    if (RunScaler(scaler, video.scaler_key.threads, picture, width, height, format, planes,
+                  strides)) {
       return true;
     }
   }

@@ -9,6 +9,10 @@ extern "C" {
 #include <libavutil/pixfmt.h>
 }
 
+// The threads a conversion to width x height runs on: one for small
+// pictures, up to four (the machine's cores) for large ones.
+int ConversionThreads(int width, int height);
+
 // Point-scales the whole picture to width x height pixels of `format` into
 // `planes` (one for packed formats), rows `strides` bytes apart, with the
 // kept scaler (remade when the source or destination changes) set to the

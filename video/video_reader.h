@@ -18,6 +18,10 @@ struct VideoReader {
 
   // ---- kept for the conversion
   SwsPtr scaler;  // while the source and destination are unchanged
+  struct ScalerKey {
+    int source_width, source_height, source_format, width, height, format, threads;
+    bool operator==(const ScalerKey&) const = default;
+  } scaler_key{};
   AvBufferPtr<uint8_t> scratch;
   int32_t scratch_size = 0;
 

@@ -240,7 +240,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   std::vector<std::string> files;
-  int requests = 200;
+  int requests = 40;
   int items = 24;
   uint32_t seed = 1207;
   for (int i = 2; i < argc; ++i) {

@@ -23,6 +23,8 @@ struct CloseAtUnload {
   ~CloseAtUnload() { ReplaceStream(nullptr); }
 } close_at_unload;
 
+thread_local bool t_quiet = false;
+
 constexpr char kLineEnd[] = "\r\n";
 constexpr size_t kLineEndLength = sizeof(kLineEnd) - 1;
 
@@ -35,11 +37,14 @@ void Open() { ReplaceStream(std::fopen(TraceLogPath(), "wb")); }
 
 void Close() { ReplaceStream(nullptr); }
 
+QuietThread::QuietThread() { t_quiet = true; }
+QuietThread::~QuietThread() { t_quiet = false; }
+
 }  // namespace TraceLog
 
 TraceLine::~TraceLine() {
   std::FILE* log = g_log.load(std::memory_order_acquire);
-  if (!log) return;
+  if (!log || t_quiet) return;
   std::memcpy(buffer_ + length_, kLineEnd, kLineEndLength);
   // One fwrite holds the stream's lock for the whole line, so concurrent
   // lines never interleave; the flush puts it in the file at once.

@@ -14,6 +14,16 @@ namespace TraceLog {
 void Open();
 // Closes the file; later lines are dropped until the next Open.
 void Close();
+
+// While one lives, the lines of its thread are dropped: work the module does
+// on its own (decoding ahead) leaves the log as the host's calls write it.
+class QuietThread {
+ public:
+  QuietThread();
+  ~QuietThread();
+  QuietThread(const QuietThread&) = delete;
+  QuietThread& operator=(const QuietThread&) = delete;
+};
 }  // namespace TraceLog
 
 class TraceLine {

@@ -137,7 +137,9 @@ void ReleaseItem(FootageOptions& record) {
   }
   // After the calls already on it; a call still waiting finds it released.
   // The last holder frees it.
+  ++item->waiting;
   std::unique_lock<std::mutex> lock(item->lock);
+  --item->waiting;
   item->released = true;
   item->CloseReaders();
   PictureCache::Module().Forget(item->id);
@@ -155,7 +157,9 @@ ItemUse::ItemUse(const FootageOptions* record) {
     if (found == registry.items.end()) return;
     item_ = found->second.item;
   }
+  ++item_->waiting;
   lock_ = std::unique_lock<std::mutex>(item_->lock);
+  --item_->waiting;
   if (item_->released) {
     lock_.unlock();
     item_.reset();

@@ -3,6 +3,7 @@
 #include "footage/item_registry.h"
 #include "footage/picture_cache.h"
 #include "platform/environment.h"
+#include "video/read_ahead.h"
 
 void ApplyEnvironmentSettings() {
   // Up to a petabyte; anything else is not a setting. Each item's bound is
@@ -14,4 +15,7 @@ void ApplyEnvironmentSettings() {
 
   const auto count = EnvironmentCount("ZARN_OPEN_ITEMS", 1000000);
   SetOpenItemBound(count && *count >= 1 ? static_cast<size_t>(*count) : kDefaultOpenItems);
+
+  const auto ahead = EnvironmentCount("ZARN_READ_AHEAD", 64);
+  SetReadAheadDepth(ahead ? static_cast<int>(*ahead) : kDefaultReadAhead);
 }

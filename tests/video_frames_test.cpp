@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +14,7 @@
 #include <random>
 #include <set>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "tests/support/plugin_session.h"
 #include "tests/support/probe.h"
 #include "tests/support/reference_video.h"
+#include "tests/support/seek_counter.h"
 
 extern "C" {
 #include <libavutil/rational.h>
@@ -147,6 +150,8 @@ struct CacheSetting {
   const char* name;
   const char* megabytes;  // ZARN_CACHE_MB; null: unset
 };
+// Decoding ahead is on by default and off with the cache: every pattern runs
+// with and without it.
 const CacheSetting kCacheSettings[] = {{"default", nullptr}, {"off", "0"}, {"tiny", "1"}};
 void PrintTo(const CacheSetting& setting, std::ostream* os) { *os << "cache " << setting.name; }
 
@@ -232,6 +237,48 @@ TEST_P(FramePatterns, GridTimesHoldThroughGaps) {
   for (int n = 0; n < 40; ++n) times.push_back(grid(static_cast<int64_t>(rng() % frames)));
   standin::World world(ref_.width, ref_.height);
   for (const A_Time& t : times) ASSERT_TRUE(Delivers(*session_, spec_, ref_, t, world));
+}
+
+// Requests in playing order make the item decode ahead on its own, up to
+// its depth and only then; a request elsewhere stops it; disposing while it
+// works leaves nothing behind (the sanitizer trees check).
+TEST(ReadAhead, DecodesAheadOfPlayingOrderOnly) {
+  if (!zarn_test::SeeksCounted()) GTEST_SKIP() << "decoded frames are not counted here";
+  struct Case {
+    const char* depth;    // ZARN_READ_AHEAD
+    bool in_order;        // requests one frame apart, else far apart
+    int64_t ahead_least;  // pictures decoded after the last request, at least
+    int64_t ahead_most;
+  };
+  const ReferenceVideo ref = DecodeReference(zarn_test::MediaPath("long_gop_h264.mkv"));
+  ASSERT_TRUE(ref.ok) << ref.error;
+  for (const Case c : {Case{"4", true, 4, 8}, Case{"0", true, 0, 0}, Case{"4", false, 0, 0}}) {
+    SCOPED_TRACE(std::string("depth ") + c.depth + (c.in_order ? " in order" : " far apart"));
+    const zarn_test::EnvSetting depth("ZARN_READ_AHEAD", c.depth);
+    PluginSession session;
+    ASSERT_TRUE(session.ready()) << session.error;
+    A_Err err = 0;
+    AEIO_InSpecH spec = session.Import("long_gop_h264.mkv", &err);
+    ASSERT_EQ(err, A_Err_NONE);
+    standin::World world(ref.width, ref.height);
+    for (const int i : c.in_order ? std::vector<int>{10, 11, 12} : std::vector<int>{10, 60, 120}) {
+      ASSERT_TRUE(Delivers(session, spec, ref, ref.TimeOf(i), world));
+    }
+    const int64_t after = zarn_test::DecodedCount();
+    // The worker has until then; a second more shows it stopped at its depth.
+    for (int wait = 0; wait < 200 && zarn_test::DecodedCount() - after < c.ahead_least; ++wait)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.ahead_least > 0 ? 300 : 1000));
+    const int64_t ahead = zarn_test::DecodedCount() - after;
+    EXPECT_GE(ahead, c.ahead_least);
+    EXPECT_LE(ahead, c.ahead_most);
+    // What was decoded ahead is what the host is shown next; then a request
+    // and a dispose while the worker runs.
+    ASSERT_TRUE(Delivers(session, spec, ref, ref.TimeOf(13), world));
+    ASSERT_TRUE(Delivers(session, spec, ref, ref.TimeOf(14), world));
+    EXPECT_EQ(session.Close(spec), A_Err_NONE);
+    EXPECT_TRUE(session.Clean());
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Variable, FramePatterns,

@@ -178,10 +178,16 @@ const AVFrame* HoldThroughGap(VideoReader& video, const AVFrame* found, int64_t 
   return video.picture.get();
 }
 
+// What a request asked for, in the stream's time base.
+struct Wanted {
+  std::optional<int64_t> target;
+  int64_t per = 0;
+};
+
 // Steps 1 to 4 for footage with video: the held picture, a cached one (kept
 // alive by *cached), or null for black.
 const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, const A_Time& tr,
-                           FramePtr* cached) {
+                           FramePtr* cached, Wanted* wanted) {
   const TimeBase tb = TimeBaseOf(video.stream.facts->time_base);
   const AVRational rate = video.stream.facts->frame_rate;
   const int64_t per = FrameLengthPts(rate.num, rate.den, tb);
@@ -193,6 +199,8 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
               << ";seek_pts=" << static_cast<int64_t>(target.value_or(AV_NOPTS_VALUE));
   TraceLine() << "last_pts=" << TracedLast(video) << ";per_pts=" << per;
   if (!target) return nullptr;  // the time names no instant: black, nothing moved
+  wanted->target = target;
+  wanted->per = per;
 
   const int64_t low = *target - half;
   // A picture the cache knows to be the answer costs a conversion only; the
@@ -233,6 +241,52 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
   return found ? HoldThroughGap(video, video.picture.get(), *target, half, per, cached) : nullptr;
 }
 
+// One picture ahead, on the worker: what a request for the frame after the
+// decoder's last target does when it reads on (course 3), so that the cache
+// holds the answer before the host asks. False when there is nothing more
+// to do.
+bool StepAhead(VideoReader& video) {
+  const int64_t per = video.ahead_per;
+  if (per <= 0 || video.ahead_until == INT64_MIN ||
+      video.position != VideoPosition::kAfterTarget ||
+      video.last_target > video.ahead_until - per) {
+    return false;
+  }
+  const int64_t next = video.last_target + per;
+  const int64_t low = next - per / 2;
+  bool more = true;
+  if (!video.picture_held || FrameTimestamp(*video.picture) < low) {
+    video.position = VideoPosition::kUnknown;
+    more = Search(video, SearchStart::kReadOn, low, per) == SearchEnd::kFound;
+  }
+  video.position = VideoPosition::kAfterTarget;
+  video.last_target = next;
+  return more && next <= video.ahead_until - per;
+}
+
+// After a request: when it came in playing order (about one frame after the
+// host's last one), the worker decodes on to a few frames past it;
+// otherwise it stops where it is.
+void PlanAhead(VideoReader& video, FootageItem& item, int64_t target, int64_t per) {
+  const int depth = ReadAheadDepth();
+  const bool in_order = video.last_request != INT64_MIN && target > video.last_request &&
+                        target - video.last_request <= 2 * per;
+  video.last_request = target;
+  // Frames longer than this could not be counted ahead within the range
+  // timestamps are kept in.
+  const bool countable = per > 0 && per <= kPtsLimit / 128;
+  if (depth <= 0 || !countable || !in_order || !PictureCache::Module().enabled()) {
+    video.ahead_until = INT64_MIN;
+    return;
+  }
+  video.ahead_per = per;
+  video.ahead_until = target + depth * per;
+  if (!video.read_ahead) {
+    video.read_ahead = std::make_unique<ReadAhead>(item, [&video] { return StepAhead(video); });
+  }
+  video.read_ahead->Arm();
+}
+
 A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSparseFramePB* params,
                 PF_EffectWorld* world) {
   SuiteCache suites(BasicSuiteOf(basic_data));
@@ -247,7 +301,9 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
     const ItemUse use(record);
     if (VideoReader* video = use ? OpenedVideo(*record, use) : nullptr) {
       FramePtr cached;
-      const AVFrame* picture = FindPicture(*record, *video, params->tr, &cached);
+      Wanted wanted;
+      const AVFrame* picture = FindPicture(*record, *video, params->tr, &cached, &wanted);
+      if (wanted.target) PlanAhead(*video, *use, *wanted.target, wanted.per);
       delivered =
           picture != nullptr && world != nullptr && ConvertFrameToWorld(*video, *picture, *world);
       failed = picture != nullptr && world != nullptr && !delivered;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "footage/av_owners.h"
 #include "footage/footage_item.h"
@@ -11,6 +12,7 @@
 #include "footage/item_registry.h"
 #include "footage/stream_reader.h"
 #include "footage/video_position.h"
+#include "video/read_ahead.h"
 
 struct VideoReader {
   StreamReader stream;  // the video stream's demuxer and decoder
@@ -43,6 +45,13 @@ struct VideoReader {
   // at prev_pts and prev_known holds, the picture before the held one, which
   // a request inside a gap of a variable-rate file shows.
   FramePtr before;
+
+  // ---- decoding ahead (video/read_ahead.h)
+  int64_t last_request = INT64_MIN;  // the target the host asked for last
+  int64_t ahead_until = INT64_MIN;   // decode on while the next target is at most this
+  int64_t ahead_per = 0;             // one frame
+  // Last, so that it stops before anything it works on goes.
+  std::unique_ptr<ReadAhead> read_ahead;
 };
 
 // The item's picture reader, opened now if it is closed; null when the item

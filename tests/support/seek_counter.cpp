@@ -4,12 +4,14 @@
 
 namespace {
 std::atomic<int64_t> seeks{0};
+std::atomic<int64_t> decoded{0};
 }  // namespace
 
 #ifdef __linux__
 #include <dlfcn.h>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 
 __attribute__((visibility("default"))) int av_seek_frame(AVFormatContext* s, int stream_index,
@@ -29,6 +31,15 @@ __attribute__((visibility("default"))) int avformat_seek_file(AVFormatContext* s
   return real(s, stream_index, min_ts, ts, max_ts, flags);
 }
 
+__attribute__((visibility("default"))) int avcodec_receive_frame(AVCodecContext* avctx,
+                                                                 AVFrame* frame) {
+  using Real = int (*)(AVCodecContext*, AVFrame*);
+  static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "avcodec_receive_frame"));
+  const int ret = real(avctx, frame);
+  if (ret >= 0) ++decoded;
+  return ret;
+}
+
 __attribute__((visibility("default"))) int avformat_open_input(AVFormatContext** ps,
                                                                const char* url,
                                                                const AVInputFormat* fmt,
@@ -43,10 +54,12 @@ __attribute__((visibility("default"))) int avformat_open_input(AVFormatContext**
 namespace zarn_test {
 bool SeeksCounted() { return true; }
 int64_t SeekCount() { return seeks.load(); }
+int64_t DecodedCount() { return decoded.load(); }
 }  // namespace zarn_test
 #else
 namespace zarn_test {
 bool SeeksCounted() { return false; }
 int64_t SeekCount() { return seeks.load(); }
+int64_t DecodedCount() { return decoded.load(); }
 }  // namespace zarn_test
 #endif

@@ -14,5 +14,8 @@ bool SeeksCounted();
 // av_seek_frame, avformat_seek_file and avformat_open_input calls so far, by
 // anyone in the process.
 int64_t SeekCount();
+// Frames any decoder in the process handed out so far (counted where seeks
+// are).
+int64_t DecodedCount();
 
 }  // namespace zarn_test

@@ -12,9 +12,9 @@
 //     decode, point-scale to ARGB) at the same thread count, the same loop
 //     decoding only (what the machine can decode at all), and a plain
 //     single-threaded loop;
-//   - many items: N items of the clip (default 24) played in turn, each frame
-//     of a composition asking every item for its picture, beside one item
-//     playing as many frames alone;
+//   - many items: N items of the clip (default 24) as layers, each frame of a
+//     composition asking every item for its picture, beside one item playing
+//     as many frames alone;
 //   - the time to import;
 //   - reverse playback, scrubbing and frame blending (bench/access_bench.cpp).
 // The module writes its trace log as in use: the run takes place in a
@@ -104,9 +104,9 @@ void BenchRandomAccess(standin::Host& host, const std::string& path, const Times
   std::fflush(stdout);
 }
 
-// `items` items of the clip, each from its own point (two seconds apart),
-// every composition frame asking each of them for its picture; beside one
-// item asked for as many consecutive frames.
+// `items` items of the clip as layers of a composition, every composition
+// frame asking each of them for its picture (each item decodes the same
+// frames from the start); beside one item playing as many frames alone.
 void BenchManyItems(standin::Host& host, const std::string& path, const Times& times, int frames,
                     int items, standin::World& world) {
   const int span = std::max(1, std::min(50, frames / std::max(1, items)));
@@ -121,7 +121,7 @@ void BenchManyItems(standin::Host& host, const std::string& path, const Times& t
   auto t0 = Clock::now();
   for (int f = 0; f < span; ++f) {
     for (int k = 0; k < count; ++k) {
-      Draw(host, specs[static_cast<size_t>(k)], times.At((k * span + f) % frames), world);
+      Draw(host, specs[static_cast<size_t>(k)], times.At(f), world);
     }
   }
   const double many_fps = span * count / Seconds(t0, Clock::now());

@@ -23,7 +23,7 @@ bool SoundConverter::Prepare(const AVFrame& frame) {
   s.in_rate = frame.sample_rate;
 
   SwrPtr swr = MakeStereoResampler(frame.ch_layout, static_cast<AVSampleFormat>(frame.format),
-                                    frame.sample_rate, out_rate_);
+                                   frame.sample_rate, out_rate_);
   if (!swr) return false;
   s.swr = std::move(swr);
   s.usable = true;

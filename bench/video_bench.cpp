@@ -64,8 +64,8 @@ A_Err SoundOfFrame(standin::Host& host, AEIO_InSpecH spec, const Times& times, i
 
 // Random access through the module on a fresh item (its cache cold), and
 // the floor on the same times.
-void BenchRandomAccess(standin::Host& host, const std::string& path, const Times& times,
-                       int frames, int requests, uint32_t seed, standin::World& world) {
+void BenchRandomAccess(standin::Host& host, const std::string& path, const Times& times, int frames,
+                       int requests, uint32_t seed, standin::World& world) {
   std::mt19937 rng(seed);
   std::uniform_int_distribution<int> pick(0, frames - 1);
   std::vector<int> order(static_cast<size_t>(requests));
@@ -133,14 +133,15 @@ void BenchManyItems(standin::Host& host, const std::string& path, const Times& t
   for (int f = 0; f < span * count; ++f) Draw(host, one, times.At(f % frames), world);
   const double one_fps = span * count / Seconds(t0, Clock::now());
   host.Dispose(one);
-  std::printf("many items: %d items in turn, %d frames each: %.1f fps; one item alone %.1f fps;"
-              " ratio %.3f\n",
-              count, span, many_fps, one_fps, many_fps / one_fps);
+  std::printf(
+      "many items: %d items in turn, %d frames each: %.1f fps; one item alone %.1f fps;"
+      " ratio %.3f\n",
+      count, span, many_fps, one_fps, many_fps / one_fps);
   std::fflush(stdout);
 }
 
-int BenchFile(const std::string& path, const std::string& module_path, int requests,
-              uint32_t seed, int items) {
+int BenchFile(const std::string& path, const std::string& module_path, int requests, uint32_t seed,
+              int items) {
   std::printf("== %s\n", path.c_str());
   Times times{};
   int frames = 0;
@@ -264,6 +265,7 @@ int main(int argc, char** argv) {
   if (!folder.ok()) return 1;
   av_log_set_level(AV_LOG_ERROR);
   int status = 0;
-  for (const std::string& file : files) status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed, items);
+  for (const std::string& file : files)
+    status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed, items);
   return status;
 }

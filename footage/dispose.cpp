@@ -1,9 +1,9 @@
 // The footage item goes away: everything its record owns is released and the
 // options handle freed. A handle the host reports still locked is not freed.
 #include "footage/footage_teardown.h"
+#include "footage/locked_record.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
-#include "footage/locked_record.h"
 #include "host_abi/suite_cache.h"
 
 namespace {

@@ -45,10 +45,10 @@ template <typename Reader>
 using ReaderPtr = std::unique_ptr<Reader, ReaderDelete<Reader>>;
 
 struct FootageItem {
-  std::mutex lock;        // one call at a time on the item: ItemUse (footage/item_registry.h)
+  std::mutex lock;              // one call at a time on the item: ItemUse (footage/item_registry.h)
   std::atomic<int> waiting{0};  // calls waiting for `lock`: work done ahead gives it back
-  bool released = false;  // dispose has let go of it
-  uint64_t id = 0;        // the item's key in the module's registry and picture cache
+  bool released = false;        // dispose has let go of it
+  uint64_t id = 0;              // the item's key in the module's registry and picture cache
 
   // ---- from the probe, kept while the item is idle
   MediaSource source;

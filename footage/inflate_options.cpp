@@ -8,11 +8,11 @@
 #include "footage/flattened_block.h"
 #include "footage/new_record_handle.h"
 #include "footage/open_media.h"
-#include "platform/host_path.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
 #include "host_abi/locked_handle.h"
 #include "host_abi/suite_cache.h"
+#include "platform/host_path.h"
 
 namespace {
 

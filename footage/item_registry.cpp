@@ -11,7 +11,7 @@ namespace {
 
 struct Entry {
   std::shared_ptr<FootageItem> item;
-  bool open = false;                         // in `Registry::open`, at `position`
+  bool open = false;  // in `Registry::open`, at `position`
   std::list<FootageItem*>::iterator position;
 };
 

@@ -28,8 +28,8 @@
 #include <memory>
 #include <span>
 
-#include "footage/av_owners.h"
 #include "diag/trace_log.h"
+#include "footage/av_owners.h"
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/frame_rate.h"
@@ -85,8 +85,7 @@ bool KeepFacts(const AVStream& stream, StreamFacts& facts) {
 // the origin, when the header's cannot be trusted; the size then follows it,
 // or is the file's. Unchanged when the tail holds no timed packet of them.
 // False when the duration told would not fit the host's time.
-bool CheckDuration(AVFormatContext& format, std::span<const int> streams,
-                   FootageOptions& record) {
+bool CheckDuration(AVFormatContext& format, std::span<const int> streams, FootageOptions& record) {
   int64_t told_us = format.duration;
   if (const auto end = LastPacketEnd(format, streams)) {
     const int64_t origin_us = OriginMicroseconds(record.origin);

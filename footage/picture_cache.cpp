@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 
-
 PictureCache& PictureCache::Module() {
   static PictureCache cache;
   return cache;

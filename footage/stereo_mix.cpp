@@ -86,7 +86,8 @@ SwrPtr MakeStereoResampler(const AVChannelLayout& layout, AVSampleFormat format,
   SwrPtr swr = Allocate(source, format, in_rate, out_rate);
   if (swr && swr_init(swr.get()) < 0) {
     // FFmpeg has no mix for this layout: one built here, on a fresh context.
-    swr = source.nb_channels <= kMaxChannels ? Allocate(source, format, in_rate, out_rate) : nullptr;
+    swr =
+        source.nb_channels <= kMaxChannels ? Allocate(source, format, in_rate, out_rate) : nullptr;
     const std::vector<double> matrix = swr ? StereoMatrix(source) : std::vector<double>();
     if (swr && (swr_set_matrix(swr.get(), matrix.data(), source.nb_channels) < 0 ||
                 swr_init(swr.get()) < 0)) {

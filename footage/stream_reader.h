@@ -29,7 +29,7 @@ struct StreamReader {
   const StreamFacts* facts = nullptr;
   FormatContextPtr format;  // reads only the stream `facts` describes
   CodecContextPtr decoder;
-  PacketPtr packet;          // the next packet, while one waits for the decoder
+  PacketPtr packet;  // the next packet, while one waits for the decoder
   bool packet_waiting = false;
   bool at_start = true;  // nothing read since the demuxer opened
   bool drained = false;  // the end of input was sent; a seek starts decoding again

@@ -24,8 +24,8 @@ FootageOrigin OriginOf(const AVStream* video, const AVStream* audio) {
     if (stream == nullptr) continue;
     const FootageOrigin start = StartOf(*stream);
     if (!IsValid(start.tb)) continue;
-    if (!IsValid(origin.tb) || av_compare_ts(start.pts, RationalOf(start.tb), origin.pts,
-                                             RationalOf(origin.tb)) < 0) {
+    if (!IsValid(origin.tb) ||
+        av_compare_ts(start.pts, RationalOf(start.tb), origin.pts, RationalOf(origin.tb)) < 0) {
       origin = start;
     }
   }
@@ -44,5 +44,7 @@ FootageOrigin OriginOr(const FootageOrigin& origin, TimeBase fallback) {
 }
 
 int64_t OriginMicroseconds(const FootageOrigin& origin) {
-  return IsValid(origin.tb) ? av_rescale_q(origin.pts, RationalOf(origin.tb), AVRational{1, AV_TIME_BASE}) : 0;
+  return IsValid(origin.tb)
+             ? av_rescale_q(origin.pts, RationalOf(origin.tb), AVRational{1, AV_TIME_BASE})
+             : 0;
 }

@@ -154,8 +154,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   standin::Host& host = zarn_fuzz::SessionHost();
   // One name with spaces and non-ASCII letters: the path travels as UTF-16
   // into the module and back out through the flattened block.
-  const std::string path = zarn_fuzz::WriteFile(std::string("fuzz input \xc3\xa9t\xc3\xa9") + extension,
-                                                data + 2, size - 2);
+  const std::string path = zarn_fuzz::WriteFile(
+      std::string("fuzz input \xc3\xa9t\xc3\xa9") + extension, data + 2, size - 2);
   A_Err err = A_Err_NONE;
   AEIO_InSpecH spec = host.Import(path, &err);
   Require(err == A_Err_NONE || err == A_Err_STRUCT || err == A_Err_ALLOC, "import result", err);

@@ -532,8 +532,8 @@ TEST(Timeline, AnOriginBetweenPictureTicksPlacesEdgesExactly) {
   standin::World world(video.width, video.height);
   for (int i = 19; i <= 21; ++i) {  // the marker is picture 20
     for (const int64_t d : {-1, 0, 1}) {
-      const int64_t ticks = video.pictures[static_cast<size_t>(i)].ts - video.origin -
-                            video.HalfPts() + d;
+      const int64_t ticks =
+          video.pictures[static_cast<size_t>(i)].ts - video.origin - video.HalfPts() + d;
       const A_Time t{static_cast<A_long>(ticks * video.tb_num),
                      static_cast<A_u_long>(video.tb_den)};
       ASSERT_EQ(session.host.DrawFrame(spec, t, world), A_Err_NONE);

@@ -278,18 +278,14 @@ INSTANTIATE_TEST_SUITE_P(Formats, DamagedClip,
 TEST(HostileFiles, NonMediaIsRefusedWithTwoAndLeavesNothing) {
   TempCwd cwd;
   fs::create_directories(cwd.dir() / "a folder.mkv");
-  const std::string cases[] = {MediaPath("empty.mkv"),
-                               MediaPath("not_media.mkv"),
-                               MediaPath("header_cut.mkv"),
-                               MediaPath("killed_header.flv"),
+  const std::string cases[] = {MediaPath("empty.mkv"), MediaPath("not_media.mkv"),
+                               MediaPath("header_cut.mkv"), MediaPath("killed_header.flv"),
                                // nothing usable: subtitles, an attachment, a picture
                                // stream faster than 1000 frames a second
-                               MediaPath("subtitles.mkv"),
-                               MediaPath("attachment_only.mkv"),
+                               MediaPath("subtitles.mkv"), MediaPath("attachment_only.mkv"),
                                MediaPath("rate_over_1000_only.mkv"),
                                (cwd.dir() / "a folder.mkv").string(),
-                               (cwd.dir() / "no such file.mkv").string(),
-                               "/dev/null"};
+                               (cwd.dir() / "no such file.mkv").string(), "/dev/null"};
   for (const std::string& path : cases) {
     SCOPED_TRACE(path);
     EXPECT_EQ(ImportAndExercise(path), A_Err_STRUCT);

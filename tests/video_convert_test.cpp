@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "footage/av_owners.h"
-#include "video/video_reader.h"
 #include "host/standin_host.h"
 #include "tests/support/reference_video.h"
 #include "video/convert_frame.h"
 #include "video/deep_levels.h"
+#include "video/video_reader.h"
 
 extern "C" {
 #include <libavutil/cpu.h>
@@ -157,8 +157,9 @@ TEST(VideoConvert, ShapesSwscaleRefusesGetTheNearestPixel) {
       standin::World world(1, 1, 0, depth);
       ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
       EXPECT_TRUE(world.GuardsIntact());
-      EXPECT_EQ(world.Pixels(), std::vector<uint8_t>(whole.begin() + static_cast<ptrdiff_t>(centre),
-                                                     whole.begin() + static_cast<ptrdiff_t>(centre + pixel_bytes)));
+      EXPECT_EQ(world.Pixels(),
+                std::vector<uint8_t>(whole.begin() + static_cast<ptrdiff_t>(centre),
+                                     whole.begin() + static_cast<ptrdiff_t>(centre + pixel_bytes)));
     }
   }
 }

@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "video/video_reader.h"
 #include "tests/support/env_setting.h"
 #include "tests/support/paths.h"
 #include "tests/support/plugin_session.h"
 #include "tests/support/reference_video.h"
 #include "tests/support/temp_cwd.h"
+#include "video/video_reader.h"
 
 namespace {
 

@@ -22,9 +22,8 @@ bool ConvertTo8BitWorld(VideoReader& video, const AVFrame& picture, PF_EffectWor
   auto* host = reinterpret_cast<uint8_t*>(world.data);
   // swscale's threaded copies of RGB sources write past the last row: those
   // go through the scratch too.
-  const bool rgb_source =
-      (av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture.format))->flags &
-       AV_PIX_FMT_FLAG_RGB) != 0;
+  const bool rgb_source = (av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture.format))->flags &
+                           AV_PIX_FMT_FLAG_RGB) != 0;
   const bool direct = width % kDirectWidthMultiple == 0 && world.rowbytes % 16 == 0 &&
                       reinterpret_cast<uintptr_t>(host) % 16 == 0 &&
                       (!rgb_source || ConversionThreads(width, height) == 1);

@@ -5,8 +5,8 @@
 // width * 4 (8 when deep) bytes in a row.
 #pragma once
 
-#include "video/video_reader.h"
 #include "host_abi/host_api.h"
+#include "video/video_reader.h"
 
 struct AVFrame;
 

@@ -2,8 +2,8 @@
 // precision and mapped to the host's levels (video/deep_levels.h).
 #pragma once
 
-#include "video/video_reader.h"
 #include "host_abi/host_api.h"
+#include "video/video_reader.h"
 
 // For ConvertFrameToWorld, which has checked the picture and the world's
 // size: the picture goes through the padded scratch (8-bit ARGB for 8-bit

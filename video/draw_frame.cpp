@@ -27,14 +27,14 @@
 #include "footage/decoding.h"
 #include "footage/footage_item.h"
 #include "footage/footage_options.h"
-#include "footage/locked_record.h"
 #include "footage/item_registry.h"
+#include "footage/locked_record.h"
 #include "footage/picture_cache.h"
 #include "footage/timeline.h"
-#include "platform/clock.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
 #include "host_abi/suite_cache.h"
+#include "platform/clock.h"
 #include "video/convert_frame.h"
 #include "video/frame_search.h"
 #include "video/frame_timing.h"
@@ -247,8 +247,7 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
 // to do.
 bool StepAhead(VideoReader& video) {
   const int64_t per = video.ahead_per;
-  if (per <= 0 || video.ahead_until == INT64_MIN ||
-      video.position != VideoPosition::kAfterTarget ||
+  if (per <= 0 || video.ahead_until == INT64_MIN || video.position != VideoPosition::kAfterTarget ||
       video.last_target > video.ahead_until - per) {
     return false;
   }

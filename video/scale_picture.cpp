@@ -90,8 +90,13 @@ constexpr int kMaxConversionThreads = 4;
 // changed; null when swscale refuses them.
 SwsContext* KeptScaler(VideoReader& video, const AVFrame& picture, int width, int height,
                        AVPixelFormat format) {
-  const VideoReader::ScalerKey key{picture.width, picture.height, picture.format, width,
-                                   height,        format,         ConversionThreads(width, height)};
+  const VideoReader::ScalerKey key{picture.width,
+                                   picture.height,
+                                   picture.format,
+                                   width,
+                                   height,
+                                   format,
+                                   ConversionThreads(width, height)};
   if (video.scaler && video.scaler_key == key) return video.scaler.get();
   video.scaler.reset();
   SwsPtr scaler(sws_alloc_context());
@@ -102,7 +107,8 @@ SwsContext* KeptScaler(VideoReader& video, const AVFrame& picture, int width, in
       av_opt_set_int(s, "dstw", width, 0) < 0 || av_opt_set_int(s, "dsth", height, 0) < 0 ||
       av_opt_set_int(s, "dst_format", format, 0) < 0 ||
       av_opt_set_int(s, "sws_flags", SWS_POINT, 0) < 0 ||
-      av_opt_set_int(s, "threads", key.threads, 0) < 0 || sws_init_context(s, nullptr, nullptr) < 0) {
+      av_opt_set_int(s, "threads", key.threads, 0) < 0 ||
+      sws_init_context(s, nullptr, nullptr) < 0) {
     return nullptr;
   }
   video.scaler = std::move(scaler);

@@ -16,7 +16,7 @@
 
 struct VideoReader {
   StreamReader stream;  // the video stream's demuxer and decoder
-  FramePtr picture;  // receives every picture; holds the one delivered last
+  FramePtr picture;     // receives every picture; holds the one delivered last
 
   // ---- kept for the conversion
   SwsPtr scaler;  // while the source and destination are unchanged

@@ -44,10 +44,10 @@ bool AppendConverted(const AVFrame* frame, int rate, std::vector<float>* out) {
                                            std::vector<float>(frame->nb_samples));
     std::vector<uint8_t*> pointers;
     for (auto& plane : planes) pointers.push_back(reinterpret_cast<uint8_t*>(plane.data()));
-    const int n = ok ? swr_convert(swr, pointers.data(), frame->nb_samples,
-                                   const_cast<const uint8_t**>(frame->extended_data),
-                                   frame->nb_samples)
-                     : -1;
+    const int n =
+        ok ? swr_convert(swr, pointers.data(), frame->nb_samples,
+                         const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples)
+           : -1;
     ok = n >= 0;
     for (int i = 0; i < n; ++i) {
       double sum = 0.0;

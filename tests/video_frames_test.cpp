@@ -268,7 +268,7 @@ TEST(ReadAhead, DecodesAheadOfPlayingOrderOnly) {
     // The worker has until then; a second more shows it stopped at its depth.
     for (int wait = 0; wait < 200 && zarn_test::DecodedCount() - after < c.ahead_least; ++wait)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::this_thread::sleep_for(std::chrono::milliseconds(c.ahead_least > 0 ? 300 : 1000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(c.ahead_least > 0 ? 300 : 500));
     const int64_t ahead = zarn_test::DecodedCount() - after;
     EXPECT_GE(ahead, c.ahead_least);
     EXPECT_LE(ahead, c.ahead_most);

@@ -83,7 +83,7 @@ same() {
 # Clips made not to import (no media in them, a stream no decoder reads, or
 # only a stream that cannot be used): both sides must refuse them alike.
 # Every other clip must import on both.
-refused=" empty.mkv header_cut.mkv killed_header.flv not_media.mkv no_audio_decoder.mkv no_video_decoder.mkv sound_rate_0.mkv subtitles.mkv "
+refused=" attachment_only.mkv empty.mkv header_cut.mkv killed_header.flv not_media.mkv no_audio_decoder.mkv no_video_decoder.mkv rate_over_1000_only.mkv sound_rate_0.mkv subtitles.mkv "
 
 # The kinds of world frames are drawn into, one line each ("" is today's
 # 8-bit world); every frame comparison runs once per kind.

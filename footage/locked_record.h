@@ -1,4 +1,4 @@
-// One callback's hold on its footage record: the spec's options handle,
+// One callback's hold on its footage record: the item's options handle,
 // locked in host memory for the callback. The first thing every callback
 // on an existing item does; ItemUse (footage/item_registry.h) then takes the
 // record's item.
@@ -18,7 +18,7 @@ class LockedRecord {
 
   // The host's error from fetching or locking the handle.
   A_Err error() const { return error_; }
-  // The record; null when the spec has no options or on an error.
+  // The record; null when the item has no options or on an error.
   FootageOptions* get() const;
   AEGP_MemHandle handle() const { return handle_; }
   // Gives the handle back; the host's error, 0 when nothing was locked.

@@ -98,11 +98,15 @@ bool StreamReader::NextFrame(AVFrame* frame, PacketWatch* watch) {
   }
 }
 
-void StreamReader::Seek(int64_t ts) {
-  avcodec_flush_buffers(decoder.get());
+void StreamReader::Forget() {
   drained = false;
   packet_waiting = false;
   av_packet_unref(packet.get());
+}
+
+void StreamReader::Seek(int64_t ts) {
+  avcodec_flush_buffers(decoder.get());
+  Forget();
   at_start = false;
   AVFormatContext* demuxer = format.get();
   if (av_seek_frame(demuxer, facts->index, ts, AVSEEK_FLAG_BACKWARD) < 0) {
@@ -112,9 +116,7 @@ void StreamReader::Seek(int64_t ts) {
 
 void StreamReader::SeekToStart(int64_t start, bool fresh_decoder) {
   if (!fresh_decoder || !RenewDecoder()) avcodec_flush_buffers(decoder.get());
-  drained = false;
-  packet_waiting = false;
-  av_packet_unref(packet.get());
+  Forget();
   if (at_start && format) return;
   if (FormatContextPtr fresh = OpenStreamDemuxer(*source, *facts)) {
     format = std::move(fresh);

@@ -62,6 +62,10 @@ struct StreamReader {
   // generators) and does not restore the codec's start delay. False, with
   // the decoder untouched, when the new one does not open.
   bool RenewDecoder();
+
+ private:
+  // Drops what the decoder was given before a seek: the drain, a waiting packet.
+  void Forget();
 };
 
 // A demuxer on the source for the stream `facts` describes, reading only that

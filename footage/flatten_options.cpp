@@ -1,6 +1,7 @@
 // Saving a project: the footage's path goes into a 1024-byte block that the
 // host stores. The block belongs to the host once it is in the out argument,
 // also when a later step fails.
+#include <optional>
 #include <string>
 
 #include "diag/trace_log.h"
@@ -16,6 +17,11 @@
 
 namespace {
 
+SoundTrackChoice ChosenSound(const FootageItem& item) {
+  if (item.sound_choice == kNoSoundTrack || item.sound_facts.index < 0) return {};
+  return {item.sound_facts.index, item.sound_facts.params->codec_id};
+}
+
 A_Err Flatten(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle* flat_out) {
   SuiteCache suites(BasicSuiteOf(basic_data));
   if (flat_out == nullptr) return A_Err_PARAMETER;
@@ -27,11 +33,13 @@ A_Err Flatten(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle* flat_o
 
   const AEGP_MemorySuite1& memory = *suites.MemorySuite();
   std::string path;
+  std::optional<SoundTrackChoice> sound;  // kept only when the user chose one
   {
     const FootageOptions* record = record_lock.get();
     const ItemUse use(record);        // one call at a time on the item
     const char* text = record->path;  // copied under the item's lock
     path = text != nullptr ? text : "";
+    if (use && use->sound_choice != kDefaultSoundTrack) sound = ChosenSound(*use);
     // Refused before a block exists, so nothing is half-written or handed out.
     if (!PathFitsBlock(path.size())) err = A_Err_PARAMETER;
   }
@@ -46,6 +54,10 @@ A_Err Flatten(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle* flat_o
     char* block = static_cast<char*>(block_lock.data());
     WritePathToBlock(block, path);
     TraceLine() << "path=" << block;
+    // A path too long for the choice keeps the default track.
+    if (sound && !WriteSoundTrackToBlock(block, path.size(), *sound)) {
+      TraceLine() << "the chosen sound track is not kept: the path fills the block";
+    }
   }
   err = FirstError(err, record_lock.Unlock());
   return FirstError(err, block_lock.Unlock());

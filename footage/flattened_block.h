@@ -1,10 +1,16 @@
 // The flattened options block stored in project files: exactly 1024 bytes,
-// the path's bytes, a 0, and zeros to the end. No header, no version.
+// the path's bytes, a 0, and zeros to the end. Right after the path's 0 it
+// may carry the sound track the user chose: "ZSND", version 1, the stream's
+// index and its codec id (32-bit little-endian each). Blocks written before
+// there was a choice hold zeros there, and a plug-in that reads only the
+// path stops at the 0.
 #pragma once
 
 #include <cstddef>
 #include <optional>
 #include <string_view>
+
+#include "footage/sound_tracks.h"
 
 inline constexpr size_t kFlattenedBlockSize = 1024;
 
@@ -20,3 +26,14 @@ void WritePathToBlock(char* block, std::string_view path);
 // this plug-in wrote: a path cut at the block's end could name a different
 // file).
 std::optional<std::string_view> PathInBlock(const char* block, size_t size);
+
+inline constexpr size_t kSoundTrackRecordSize = 13;
+
+// Writes the choice after a path of `path_length` bytes; false, and nothing
+// written, when the block has no room for it (the default track then).
+bool WriteSoundTrackToBlock(char* block, size_t path_length, const SoundTrackChoice& choice);
+
+// The choice a block of `size` bytes carries after its path; none when the
+// bytes there are not a record of this version, or lie past the block.
+std::optional<SoundTrackChoice> SoundTrackInBlock(const char* block, size_t size,
+                                                  size_t path_length);

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "footage/av_owners.h"
+#include "footage/sound_tracks.h"
 
 // What the probe found of a stream the item uses: enough to open it again
 // without probing, and the values requests need that only the probe knows.
@@ -54,6 +55,8 @@ struct FootageItem {
   MediaSource source;
   StreamFacts video_facts;  // index -1 when the picture is not used
   StreamFacts sound_facts;  // index -1 when the sound is not used
+  std::vector<SoundTrack> sound_tracks;  // every sound stream of the file, for the choice
+  int sound_choice = kDefaultSoundTrack;  // what the user chose (footage/sound_tracks.h)
 
   // ---- open on use (video/video_reader.h, audio/sound_reader.h); null while closed
   ReaderPtr<VideoReader> video;

@@ -1,15 +1,46 @@
-// The three information lines the host shows for every footage item.
+// The three information lines the host shows for every footage item. The
+// first names the sound track in use when there was a choice to make: the
+// file has several, or the user chose one.
+#include <string>
+
+#include "footage/item_registry.h"
+#include "footage/locked_record.h"
 #include "host_abi/callback_edge.h"
 #include "host_abi/callbacks.h"
-#include "host_abi/locked_handle.h"
 #include "host_abi/suite_cache.h"
 
-A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH, AEIO_Verbiage* verbiageP) {
+namespace {
+
+// The track line for the item, cut to the host's 32-byte field on a UTF-8
+// character boundary; empty when there is nothing to name.
+std::string SoundTrackLine(SuiteCache& suites, AEIO_InSpecH spec) {
+  LockedRecord record_lock(suites, spec);
+  std::string line;
+  if (record_lock.get() != nullptr) {
+    const ItemUse use(record_lock.get());
+    if (use && (use->sound_tracks.size() > 1 || use->sound_choice != kDefaultSoundTrack)) {
+      line = TrackInUseLine(use->sound_tracks, use->sound_facts.index);
+    }
+  }
+  (void)record_lock.Unlock();  // the lines are the same with or without the track
+  constexpr size_t kLongest = sizeof(AEIO_Verbiage{}.name) - 1;
+  if (line.size() > kLongest) {
+    size_t cut = kLongest;
+    while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
+    line.resize(cut);
+  }
+  return line;
+}
+
+}  // namespace
+
+A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_Verbiage* verbiageP) {
   return CallbackEdge([&] {
     SuiteCache suites(BasicSuiteOf(basic_dataP));
     const PF_ANSICallbacksSuite1& ansi = *suites.ANSISuite();
     if (verbiageP == nullptr) return A_Err_PARAMETER;
-    ansi.strcpy(verbiageP->name, "");
+    const std::string track = SoundTrackLine(suites, specH);
+    ansi.strcpy(verbiageP->name, track.c_str());
     ansi.strcpy(verbiageP->type, "Zarn_Importer");
     ansi.strcpy(verbiageP->sub_type, "Imported by Zarn_Importer(ver1.0.7.Varnetholm)");
     return A_Err_NONE;

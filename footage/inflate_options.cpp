@@ -2,6 +2,7 @@
 // and the media opened again. The record is installed whatever the open
 // returned, so the item keeps its path and can be saved again; it is not
 // described to the host again.
+#include <optional>
 #include <string>
 
 #include "diag/trace_log.h"
@@ -27,10 +28,13 @@ A_Err Inflate(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle flat) {
   LockedHandle block_lock(&memory, flat);
   if (err == A_Err_NONE) err = block_lock.Lock();
   std::string path;
+  std::optional<SoundTrackChoice> sound;
   if (err == A_Err_NONE) {
-    const auto stored = PathInBlock(static_cast<const char*>(block_lock.data()), block_size);
+    const char* block = static_cast<const char*>(block_lock.data());
+    const auto stored = PathInBlock(block, block_size);
     if (stored) {
       path = NarrowPathFromFlattened(stored->data(), stored->size());
+      sound = SoundTrackInBlock(block, block_size, stored->size());
     } else {
       err = A_Err_PARAMETER;
     }
@@ -41,7 +45,7 @@ A_Err Inflate(AEIO_BasicData* basic_data, AEIO_InSpecH spec, AEIO_Handle flat) {
   if (err == A_Err_NONE) {
     FootageOptions& record = options.record();
     TraceLine() << "path=" << record.path;
-    err = OpenMedia(basic_data, record, record.path);
+    err = OpenMedia(basic_data, record, record.path, sound ? &*sound : nullptr);
     void* previous = nullptr;
     // Not installed means nobody would ever free it: that is an error too.
     const A_Err set_err =

@@ -11,9 +11,10 @@
 // 4. Its decoder (2 on failure, audio not looked at), the picture fields, the
 //    start timecode and what later opens need of the stream (4 when it
 //    cannot be kept).
-// 5. The first audio stream, independently of the video; one without a
-//    sample rate, or one no mix to stereo can be made for, is not used; its
-//    decoder (2 on failure, replacing an earlier 4).
+// 5. The first audio stream (or the one the user chose), independently of
+//    the video; one without a sample rate, or one no mix to stereo can be
+//    made for, is not used; its decoder (2 on failure, replacing an earlier
+//    4).
 // 6. A stream left unused is a 2 only when no stream is usable.
 // 7. The timeline's origin from the used streams.
 // 8. The duration the packets back: the end of the used streams' last packet
@@ -157,10 +158,8 @@ A_Err ProbeVideo(Opening& open, FootageOptions& record) {
   return A_Err_NONE;
 }
 
-// Step 5. Returns 0 or 2.
-A_Err ProbeAudio(Opening& open, FootageOptions& record) {
-  const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_AUDIO);
-  if (index < 0) return A_Err_NONE;
+// Step 5 for the stream at `index`. Returns 0 or 2.
+A_Err ProbeAudioStream(Opening& open, FootageOptions& record, int index) {
   const AVStream& stream = *open.probed->streams[index];
   record.has_audio = 1;
   const CodecContextPtr decoder = OpenDecoder(*stream.codecpar, stream.time_base, kCheckThreads);
@@ -189,9 +188,38 @@ A_Err ProbeAudio(Opening& open, FootageOptions& record) {
   return A_Err_NONE;
 }
 
+// Step 5: the first sound stream, or the one the user chose while it is
+// still in the file and usable (else the first, with a trace line).
+A_Err ProbeAudio(Opening& open, FootageOptions& record, const SoundTrackChoice* wish) {
+  FootageItem& item = *open.item;
+  item.sound_tracks = ListSoundTracks(*open.probed);
+  if (wish != nullptr) {
+    if (wish->stream_index == kNoSoundTrack) {
+      item.sound_choice = kNoSoundTrack;
+      return A_Err_NONE;
+    }
+    if (ChoiceMatches(*open.probed, *wish)) {
+      const bool unusable_before = open.unusable_stream;
+      if (ProbeAudioStream(open, record, wish->stream_index) == A_Err_NONE &&
+          item.sound_facts.index == wish->stream_index) {
+        item.sound_choice = wish->stream_index;
+        return A_Err_NONE;
+      }
+      record.has_audio = 0;
+      open.unusable_stream = unusable_before;
+    }
+    TraceLine() << "sound track " << wish->stream_index
+                << " is not in the file as it was chosen: the first is used";
+  }
+  const int index = FirstStreamOf(*open.probed, AVMEDIA_TYPE_AUDIO);
+  if (index < 0) return A_Err_NONE;
+  return ProbeAudioStream(open, record, index);
+}
+
 }  // namespace
 
-A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const char* path) {
+A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const char* path,
+                const SoundTrackChoice* sound_wish) {
   if (basic_data == nullptr || basic_data->pica_basicP == nullptr) throw SuiteMissing{};
   record.video_open = 0;
   record.has_audio = 0;
@@ -215,7 +243,7 @@ A_Err OpenMedia(const AEIO_BasicData* basic_data, FootageOptions& record, const 
   if (result == A_Err_STRUCT) return result;
 
   // 5.
-  if (const A_Err audio_result = ProbeAudio(open, record); audio_result != A_Err_NONE) {
+  if (const A_Err audio_result = ProbeAudio(open, record, sound_wish); audio_result != A_Err_NONE) {
     return audio_result;
   }
 

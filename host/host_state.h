@@ -81,6 +81,7 @@ struct Host::State {
   void* io_refcon = nullptr;
   AEGP_GlobalRefcon global_refcon = nullptr;  // what the entry point left in its slot
   AEGP_DeathRefcon death_refcon = nullptr;
+  SoundTrackChooser sound_track_chooser;  // empty: the suite is not offered
 
   // All below: the caller holds `mutex`.
   // Counts one call of `op`; returns the fault planned for this call, if any.
@@ -125,6 +126,8 @@ const AEGP_MemorySuite1* MemorySuiteTable();
 const AEGP_IOInSuite4* IOInSuiteTable();
 const AEGP_IOInSuite5* IOInSuite6Table();
 const PF_FillMatteSuite2* FillMatteSuiteTable();
+// "Zarn Sound Track Suite" 1, offered while a chooser is set.
+const void* SoundTrackSuiteTable();
 
 // The plug-in's message callback in AEIO_BasicData.
 void MessageFunc(A_Err err, const char* msg);

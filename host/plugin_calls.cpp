@@ -97,4 +97,9 @@ A_Err Host::GetInfo(AEIO_InSpecH spec, AEIO_Verbiage* verbiage) {
   return CallBack(*this, "AEIO_GetInSpecInfo", callbacks().AEIO_GetInSpecInfo, spec, verbiage);
 }
 
+A_Err Host::OptionsDialog(AEIO_InSpecH spec, A_Boolean* user_interacted) {
+  return CallBack(*this, "AEIO_SeqOptionsDlg", callbacks().AEIO_SeqOptionsDlg, spec,
+                  user_interacted);
+}
+
 }  // namespace standin

@@ -65,6 +65,18 @@ A_Err RegisterWithAEGP(AEGP_GlobalRefcon, const A_char* name, AEGP_PluginID* id)
   });
 }
 
+// The host's main window: a console host has none.
+A_Err GetMainHWND(void* main_hwnd) {
+  return WithHost<A_Err>(A_Err_GENERIC, [&](Host::State& s) {
+    if (main_hwnd == nullptr) {
+      s.Problem("AEGP_GetMainHWND without storage for the window");
+      return A_Err_PARAMETER;
+    }
+    std::memset(main_hwnd, 0, sizeof(void*));
+    return A_Err_NONE;
+  });
+}
+
 A_char* AnsiStrcpy(A_char* dst, const A_char* src) {
   return WithHost<A_char*>(nullptr, [&](Host::State& s) -> A_char* {
     std::string text = src ? src : "(null)";
@@ -102,6 +114,7 @@ const AEGP_UtilitySuite3* UtilitySuiteTable() {
     AEGP_UtilitySuite3 t;
     FillWithUnused(&t, SuiteId::Utility);
     t.AEGP_RegisterWithAEGP = &RegisterWithAEGP;
+    t.AEGP_GetMainHWND = &GetMainHWND;
     return t;
   }();
   return &table;

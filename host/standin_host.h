@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -86,6 +87,15 @@ struct Told {
 };
 
 enum class Depth { k8Bit, k16Bit };
+
+// What the stand-in user answers when the plug-in offers its sound tracks
+// (rows as the dialog shows them, the current one selected).
+struct TrackAnswer {
+  bool confirmed = false;  // OK; false is Cancel
+  A_long row = -1;
+};
+using SoundTrackChooser =
+    std::function<TrackAnswer(const std::vector<std::string>& rows, A_long current_row)>;
 
 // A frame buffer with guard bytes before, after and past the visible pixels
 // of each row (width * 4 bytes, or width * 8 in a deep world: 16-bit A, R, G,
@@ -198,6 +208,12 @@ class Host {
   A_Err Inflate(AEIO_InSpecH spec, AEIO_Handle flat);
   A_Err Dispose(AEIO_InSpecH spec);
   A_Err GetInfo(AEIO_InSpecH spec, AEIO_Verbiage* verbiage);
+  // Interpret Footage > More Options: AEIO_SeqOptionsDlg.
+  A_Err OptionsDialog(AEIO_InSpecH spec, A_Boolean* user_interacted);
+  // Offers the plug-in "Zarn Sound Track Suite" 1, answered by `chooser`, in
+  // place of a dialog; an empty chooser withdraws it (the default: a real
+  // host has no such suite).
+  void SetSoundTrackChooser(SoundTrackChooser chooser);
 
   // ---- memory handles
   // A handle made by the host itself (e.g. a flattened block read from a

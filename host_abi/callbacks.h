@@ -16,6 +16,8 @@ A_Err Zarn_InflateOptions(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
 A_Err Zarn_DrawSparseFrame(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                            const AEIO_DrawSparseFramePB* sparse_framePPB, PF_EffectWorld* wP,
                            AEIO_DrawingFlags* draw_flagsP);
+A_Err Zarn_SeqOptionsDlg(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
+                         A_Boolean* user_interactedPB0);
 A_Err Zarn_CloseSourceFiles(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);
 A_Err Zarn_GetSound(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_SndQuality quality,
                     const AEIO_InterruptFuncs* interrupt0, const A_Time* startPT,

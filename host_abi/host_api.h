@@ -275,7 +275,10 @@ struct AEIO_FunctionBlock4 {
   A_Err (*AEIO_InqNextFrameTime)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
                                  const A_Time* base_time_tr, AEIO_TimeDir time_dir,
                                  A_Boolean* found0, A_Time* key_time_tr0);  // 13
-  AEGP_UnusedEntry output_and_aux_entries[25];  // 14..38: output side and aux channels
+  AEGP_UnusedEntry output_entries[18];  // 14..31: the output side
+  A_Err (*AEIO_SeqOptionsDlg)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
+                              A_Boolean* user_interactedPB0);  // 32
+  AEGP_UnusedEntry aux_channel_entries[6];                     // 33..38
   A_Err (*AEIO_CloseSourceFiles)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);  // 39
   A_Err (*AEIO_CountUserData)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_u_long typeLu,
                               A_u_long max_sizeLu, A_u_long* num_of_typeLu);  // 40
@@ -318,7 +321,8 @@ struct AEGP_UtilitySuite3 {
   AEGP_UnusedEntry before_register[7];  // 0..6: report info, versions, quiet errors, undo
   A_Err (*AEGP_RegisterWithAEGP)(AEGP_GlobalRefcon global_refcon, const A_char* plugin_name,
                                  AEGP_PluginID* plugin_id);  // 7
-  AEGP_UnusedEntry after_register[17];                       // 8..24
+  A_Err (*AEGP_GetMainHWND)(void* main_hwnd);               // 8: writes an HWND there
+  AEGP_UnusedEntry after_main_window[16];                    // 9..24
 };
 
 // "PF ANSI Suite", version 1: math functions, then sprintf and strcpy.
@@ -503,6 +507,7 @@ ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_GetInSpecInfo, 7);
 ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_DrawSparseFrame, 8);
 ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_GetSound, 12);
 ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_InqNextFrameTime, 13);
+ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_SeqOptionsDlg, 32);
 ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_CloseSourceFiles, 39);
 ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_CountUserData, 40);
 ZARN_CHECK_SLOT(AEIO_FunctionBlock4, AEIO_GetUserData, 42);
@@ -514,6 +519,7 @@ ZARN_CHECK_SLOT(AEGP_RegisterSuite5, AEGP_RegisterDeathHook, 2);
 ZARN_CHECK_SLOT(AEGP_RegisterSuite5, AEGP_RegisterIO, 7);
 static_assert(sizeof(AEGP_UtilitySuite3) == 25 * 8);
 ZARN_CHECK_SLOT(AEGP_UtilitySuite3, AEGP_RegisterWithAEGP, 7);
+ZARN_CHECK_SLOT(AEGP_UtilitySuite3, AEGP_GetMainHWND, 8);
 static_assert(sizeof(PF_ANSICallbacksSuite1) == 19 * 8);
 ZARN_CHECK_SLOT(PF_ANSICallbacksSuite1, strcpy, 16);
 static_assert(sizeof(AEGP_MemorySuite1) == 8 * 8);

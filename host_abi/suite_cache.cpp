@@ -20,8 +20,18 @@ constexpr SuiteId kSuites[] = {
     {kPFFillMatteSuite, kPFFillMatteSuiteVersion},     // 4
     {kAEGPIOInSuite, kAEGPIOInSuiteVersion},           // 5
     {kAEGPIOInSuite, kAEGPIOInSuiteStartTimeVersion},  // 6
+    {kZarnSoundTrackSuite, kZarnSoundTrackSuiteVersion},  // 7
 };
-enum SuiteIndex { kRegister, kMemory, kUtility, kANSI, kFillMatte, kIOIn, kIOInStartTime };
+enum SuiteIndex {
+  kRegister,
+  kMemory,
+  kUtility,
+  kANSI,
+  kFillMatte,
+  kIOIn,
+  kIOInStartTime,
+  kSoundTrack
+};
 
 }  // namespace
 
@@ -73,4 +83,7 @@ const AEGP_IOInSuite5* SuiteCache::IOInSuiteWithStartTime() {
 }
 const PF_FillMatteSuite2* SuiteCache::FillMatteSuite() {
   return static_cast<const PF_FillMatteSuite2*>(Acquire(kFillMatte));
+}
+const ZarnSoundTrackSuite1* SuiteCache::SoundTrackSuite() {
+  return static_cast<const ZarnSoundTrackSuite1*>(TryAcquire(kSoundTrack));
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "host_abi/host_api.h"
+#include "host_abi/sound_track_suite.h"
 
 // Raised when the basic suite is missing or a suite cannot be acquired; the
 // callback edge (shell/callback_edge.h) turns it into its result.
@@ -32,11 +33,14 @@ class SuiteCache {
   // The IO In suite's version 6, for the start timecode: null, never a
   // throw, when the host has none.
   const AEGP_IOInSuite5* IOInSuiteWithStartTime();
+  // The stand-in host's track choice (host_abi/sound_track_suite.h): null,
+  // never a throw, when the host has none.
+  const ZarnSoundTrackSuite1* SoundTrackSuite();
 
  private:
   const void* Acquire(int index);
   const void* TryAcquire(int index);
 
   const SPBasicSuite* basic_;
-  const void* tables_[7] = {};
+  const void* tables_[8] = {};
 };

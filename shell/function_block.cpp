@@ -19,6 +19,7 @@ void FillFunctionBlock(AEIO_FunctionBlock4* block) {
   b.AEIO_GetTime = kDefaultHandlingStub<decltype(b.AEIO_GetTime)>;
   b.AEIO_GetSound = Zarn_GetSound;
   b.AEIO_InqNextFrameTime = kDefaultHandlingStub<decltype(b.AEIO_InqNextFrameTime)>;
+  b.AEIO_SeqOptionsDlg = Zarn_SeqOptionsDlg;
   b.AEIO_CloseSourceFiles = Zarn_CloseSourceFiles;
   b.AEIO_CountUserData = Zarn_CountUserData;
   b.AEIO_GetUserData = Zarn_GetUserData;

@@ -9,6 +9,7 @@
 using Arguments = std::vector<std::string>;
 
 int RunInfo(const Arguments& args);
+int RunOptions(const Arguments& args);
 int RunFrame(const Arguments& args);
 int RunSound(const Arguments& args);
 int RunPlay(const Arguments& args);

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "tools/json_writer.h"
+#include "tools/sound_track_choice.h"
 
 namespace {
 
@@ -26,11 +27,12 @@ std::string FieldText(const char* field, size_t size) {
 
 }  // namespace
 
-std::string DescribeJson(ToolSession& session, A_Err result) {
+std::string DescribeJson(ToolSession& session, A_Err result, std::optional<bool> user_interacted) {
   const standin::Told& told = session.told();
 
   JsonWriter json;
   json.BeginObject().Int("result", result);
+  if (user_interacted) json.Bool("user_interacted", *user_interacted);
   if (told.size) json.Int("size", static_cast<int64_t>(*told.size));
   if (told.duration) {
     json.BeginObject("duration")
@@ -70,6 +72,13 @@ std::string DescribeJson(ToolSession& session, A_Err result) {
     if (told.sound_sample_size) json.Int("sample_size", *told.sound_sample_size);
     if (told.sound_channels) json.Int("channels", *told.sound_channels);
     json.EndObject();
+  }
+  if (result == A_Err_NONE) {
+    if (const auto offered = OfferedSoundTracks(session)) {
+      json.BeginArray("sound_tracks");
+      for (const std::string& row : offered->rows) json.String(nullptr, row);
+      json.EndArray().Int("sound_track", offered->current);
+    }
   }
   AEIO_Verbiage verbiage{};
   if (session.host().GetInfo(session.spec(), &verbiage) == A_Err_NONE) {

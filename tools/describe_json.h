@@ -2,8 +2,11 @@
 // import's result and every value the plug-in told the host.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "tools/tool_session.h"
 
-std::string DescribeJson(ToolSession& session, A_Err result);
+// `user_interacted`, when given, is what the options call answered.
+std::string DescribeJson(ToolSession& session, A_Err result,
+                         std::optional<bool> user_interacted = std::nullopt);

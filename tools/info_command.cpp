@@ -13,8 +13,9 @@ constexpr const char* kHelp =
     "Imports FILE and prints one JSON object with what the plug-in told the host:\n"
     "result, size, duration {value, scale}, depth, width, height, fps {fixed, value},\n"
     "alpha_label and interlace_label (hex bytes), pixel_aspect {num, den}, sound {rate,\n"
-    "encoding, sample_size, channels} and info (the three information lines). Values\n"
-    "not told are absent.\n";
+    "encoding, sample_size, channels}, sound_tracks (the rows the options call\n"
+    "offers: 0 \"No sound\", then each track) and sound_track (the one in use),\n"
+    "and info (the three information lines). Values not told are absent.\n";
 
 }  // namespace
 

@@ -25,6 +25,8 @@ constexpr const char* kUsage =
     "\n"
     "commands:\n"
     "  info FILE                          what the plug-in told the host, as JSON\n"
+    "  options FILE [--sound-track N]    the options call (the sound track), then\n"
+    "                                     what the host was told\n"
     "  frame FILE --at V/S[,V/S...] --out PATH [--size WxH] [--depth 8|16]\n"
     "                                     [--format png|argb]\n"
     "  sound FILE --start V/S --samples N --out PATH [--chunk M] [--format wav|f32]\n"
@@ -35,6 +37,8 @@ constexpr const char* kUsage =
     "  many FILE... [--rounds N] [--close-sources]\n"
     "                                     many footage items: memory, open files, reopens\n"
     "  demo [--out DIR]                   make a sample clip and show what it gives\n"
+    "\n"
+    "sound, play and session take --sound-track N: sound track N (0: none) first.\n"
     "\n"
     "options for every command:\n"
     "  --plugin PATH   the plug-in module (default: Zarn_Importer.aex next to zarn-host)\n"
@@ -61,6 +65,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     if (command == "info") return RunInfo(args);
+    if (command == "options") return RunOptions(args);
     if (command == "frame") return RunFrame(args);
     if (command == "sound") return RunSound(args);
     if (command == "play") return RunPlay(args);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "tools/commands.h"
+#include "tools/sound_track_choice.h"
 #include "tools/footage_facts.h"
 #include "tools/json_writer.h"
 
@@ -18,11 +19,12 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: zarn-host play FILE [--size WxH] [--frames N] [--sound] [--reverse]\n"
-    "                      [--plugin PATH]\n"
+    "                      [--sound-track N] [--plugin PATH]\n"
     "Draws every frame in playing order (the first N with --frames; last to first\n"
     "with --reverse) and prints JSON with frames, seconds and frames per second.\n"
     "With --sound, each frame is followed by a request for the sound that covers\n"
-    "its duration, as the host previews a clip.\n";
+    "its duration, as the host previews a clip. --sound-track N first chooses\n"
+    "sound track N (0: none) through the options call.\n";
 
 // The first footage sample of frame `i` at `rate` frames per second:
 // round(i / fps * sound_rate).
@@ -33,7 +35,7 @@ int64_t FirstSampleOf(int64_t i, AVRational rate, int sound_rate) {
 }  // namespace
 
 int RunPlay(const Arguments& args) {
-  const CommandLine command_line(args, {"size", "frames"}, true, {"sound", "reverse"});
+  const CommandLine command_line(args, {"size", "frames", "sound-track"}, true, {"sound", "reverse"});
   if (command_line.help()) {
     std::fputs(kHelp, stdout);
     return 0;
@@ -43,6 +45,7 @@ int RunPlay(const Arguments& args) {
 
   ToolSession session(ModulePathFor(command_line));
   session.Import(command_line.file());
+  ApplySoundTrackOption(session, command_line);
   const standin::Told& told = session.told();
   const FrameSize size = FrameSizeFor(command_line, told);
   if (!told.native_fps || *told.native_fps <= 0) {

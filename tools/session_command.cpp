@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/commands.h"
+#include "tools/sound_track_choice.h"
 #include "tools/footage_facts.h"
 #include "tools/json_writer.h"
 #include "tools/media_writers.h"
@@ -17,14 +18,15 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: zarn-host session FILE --out DIR [--script PATH|-] [--format png|argb]\n"
-    "                         [--plugin PATH]\n"
+    "                         [--sound-track N] [--plugin PATH]\n"
     "Replays requests against one footage item, in order, one per line of the\n"
     "script (standard input when it is - or not given):\n"
     "  frame V/S [WxH]   the picture at V/S, at the picture's size or WxH\n"
     "  sound V/S N       N sample frames of sound from V/S\n"
     "Blank lines and lines starting with # are ignored. Writes NNNN-frame.EXT and\n"
     "NNNN-sound.f32 (raw interleaved float stereo) into DIR, NNNN counting the\n"
-    "requests from 0000, and prints one JSON line per request: n, kind, result, ms.\n";
+    "requests from 0000, and prints one JSON line per request: n, kind, result, ms.\n"
+    "--sound-track N first chooses sound track N (0: none) through the options call.\n";
 
 struct Request {
   bool frame = true;
@@ -74,7 +76,7 @@ std::string OutputName(size_t n, const char* what) {
 }  // namespace
 
 int RunSession(const Arguments& args) {
-  const CommandLine command_line(args, {"script", "out", "format"}, true);
+  const CommandLine command_line(args, {"script", "out", "format", "sound-track"}, true);
   if (command_line.help()) {
     std::fputs(kHelp, stdout);
     return 0;
@@ -94,6 +96,7 @@ int RunSession(const Arguments& args) {
 
   ToolSession session(ModulePathFor(command_line));
   session.Import(command_line.file());
+  ApplySoundTrackOption(session, command_line);
   const standin::Told& told = session.told();
   std::filesystem::create_directories(out);
 

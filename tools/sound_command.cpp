@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "tools/commands.h"
+#include "tools/sound_track_choice.h"
 #include "tools/footage_facts.h"
 #include "tools/media_writers.h"
 
@@ -12,11 +13,12 @@ namespace {
 
 constexpr const char* kHelp =
     "usage: zarn-host sound FILE --start V/S --samples N --out PATH [--chunk M]\n"
-    "                       [--format wav|f32] [--plugin PATH]\n"
+    "                       [--format wav|f32] [--sound-track N] [--plugin PATH]\n"
     "Asks for N sample frames from the start time, as one request or as\n"
     "consecutive requests of M sample frames, and writes them as a float WAV or\n"
     "as raw interleaved float stereo (f32). Footage without sound gives silence\n"
-    "(a WAV of it is written at 48000 Hz).\n";
+    "(a WAV of it is written at 48000 Hz). --sound-track N first chooses sound\n"
+    "track N (0: none) through the options call.\n";
 
 // The rate a file of footage without sound is written at.
 constexpr int kSilenceRate = 48000;
@@ -24,7 +26,7 @@ constexpr int kSilenceRate = 48000;
 }  // namespace
 
 int RunSound(const Arguments& args) {
-  const CommandLine command_line(args, {"start", "samples", "chunk", "out", "format"}, true);
+  const CommandLine command_line(args, {"start", "samples", "chunk", "out", "format", "sound-track"}, true);
   if (command_line.help()) {
     std::fputs(kHelp, stdout);
     return 0;
@@ -42,6 +44,7 @@ int RunSound(const Arguments& args) {
 
   ToolSession session(ModulePathFor(command_line));
   session.Import(command_line.file());
+  ApplySoundTrackOption(session, command_line);
   const int rate = SoundRateOr(session.told(), kSilenceRate);
 
   // The start's sample, rounded to the nearest; later chunks start on exact

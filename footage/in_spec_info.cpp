@@ -12,8 +12,9 @@
 namespace {
 
 // The track line for the item, cut to the host's 32-byte field on a UTF-8
-// character boundary; empty when there is nothing to name.
-std::string SoundTrackLine(SuiteCache& suites, AEIO_InSpecH spec) {
+// character boundary; empty when there is nothing to name. *err gets the
+// host's error from reaching the record.
+std::string SoundTrackLine(SuiteCache& suites, AEIO_InSpecH spec, A_Err* err) {
   LockedRecord record_lock(suites, spec);
   std::string line;
   if (record_lock.get() != nullptr) {
@@ -22,7 +23,7 @@ std::string SoundTrackLine(SuiteCache& suites, AEIO_InSpecH spec) {
       line = TrackInUseLine(use->sound_tracks, use->sound_facts.index);
     }
   }
-  (void)record_lock.Unlock();  // the lines are the same with or without the track
+  *err = FirstError(record_lock.error(), record_lock.Unlock());
   constexpr size_t kLongest = sizeof(AEIO_Verbiage{}.name) - 1;
   if (line.size() > kLongest) {
     size_t cut = kLongest;
@@ -38,11 +39,14 @@ A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_V
   return CallbackEdge([&] {
     SuiteCache suites(BasicSuiteOf(basic_dataP));
     const PF_ANSICallbacksSuite1& ansi = *suites.ANSISuite();
-    if (verbiageP == nullptr) return A_Err_PARAMETER;
-    const std::string track = SoundTrackLine(suites, specH);
+    if (verbiageP == nullptr) return A_Err{A_Err_PARAMETER};
+    // The lines are written also when the record cannot be reached; the
+    // host's error is still returned.
+    A_Err err = A_Err_NONE;
+    const std::string track = SoundTrackLine(suites, specH, &err);
     ansi.strcpy(verbiageP->name, track.c_str());
     ansi.strcpy(verbiageP->type, "Zarn_Importer");
     ansi.strcpy(verbiageP->sub_type, "Imported by Zarn_Importer(ver1.0.7.Varnetholm)");
-    return A_Err_NONE;
+    return err;
   });
 }

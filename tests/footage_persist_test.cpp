@@ -3,10 +3,12 @@
 // failure path leaving the host clean.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,7 +17,12 @@
 #include "support/paths.h"
 #include "support/temp_cwd.h"
 #include "tests/footage_session.h"
+#include "tests/support/reference_audio.h"
 #include "tests/support/temp_dir.h"
+
+extern "C" {
+#include <libavcodec/codec_id.h>
+}
 
 namespace {
 
@@ -31,8 +38,61 @@ std::vector<uint8_t> BlockFor(const std::string& path) {
   return block;
 }
 
+// A recorder's clip with three titled sound tracks: 1 "Mix" (AAC 48 kHz
+// stereo), 2 "Game" (AC-3 5.1), 3 "Microphone" (FLAC mono 22.05 kHz, eng).
+const char kTracksClip[] = "three_sound_tracks.mkv";
+
+// The block of a path followed by the record of a chosen sound track.
+std::vector<uint8_t> BlockWithTrack(const std::string& path, int32_t stream, int32_t codec,
+                                    uint8_t version = 1) {
+  std::vector<uint8_t> block = BlockFor(path);
+  uint8_t* record = block.data() + path.size() + 1;
+  std::memcpy(record, "ZSND", 4);
+  record[4] = version;
+  for (int i = 0; i < 4; ++i) {
+    record[5 + i] = static_cast<uint8_t>(static_cast<uint32_t>(stream) >> (8 * i));
+    record[9 + i] = static_cast<uint8_t>(static_cast<uint32_t>(codec) >> (8 * i));
+  }
+  return block;
+}
+
 class Persist : public FootageSession {
  protected:
+  // The first information line: the sound track in use, where there is a choice.
+  std::string InfoName(AEIO_InSpecH spec) {
+    AEIO_Verbiage verbiage{};
+    EXPECT_EQ(host.GetInfo(spec, &verbiage), A_Err_NONE);
+    return std::string(verbiage.name, strnlen(verbiage.name, sizeof verbiage.name));
+  }
+
+  // Runs the options call, the stand-in user answering `row` (none: Cancel).
+  A_Err ChooseTrack(AEIO_InSpecH spec, std::optional<int> row, A_Boolean* interacted) {
+    host.SetSoundTrackChooser([&](const std::vector<std::string>& rows, A_long current) {
+      offered_rows = rows;
+      offered_current = current;
+      return row ? standin::TrackAnswer{true, *row} : standin::TrackAnswer{false, current};
+    });
+    const A_Err err = host.OptionsDialog(spec, interacted);
+    host.SetSoundTrackChooser(nullptr);
+    return err;
+  }
+
+  // Half a second of the item's sound equals the reference decode of sound
+  // track `track` of `clip`.
+  void ExpectSoundOfTrack(AEIO_InSpecH spec, const char* clip, int track) {
+    const zarn_test::ReferenceAudio ref = zarn_test::DecodeReferenceAudio(MediaPath(clip), track);
+    ASSERT_TRUE(ref.ok);
+    const A_u_long count = static_cast<A_u_long>(ref.rate / 2);
+    std::vector<float> got(count * 2, 7.0f);
+    ASSERT_EQ(host.GetSound(spec, A_Time{0, static_cast<A_u_long>(ref.rate)}, 0, count, got.data()),
+              A_Err_NONE);
+    const zarn_test::Difference d = zarn_test::CompareSamples(got, ref.Expected(0, count));
+    EXPECT_LE(d.largest, std::pow(10.0, -90.0 / 20.0)) << "track " << track << " at " << d.at;
+  }
+
+  std::vector<std::string> offered_rows;
+  A_long offered_current = -1;
+
   const FootageOptions& Record(AEIO_InSpecH spec) const {
     return *static_cast<const FootageOptions*>(host.HandleData(host.OptionsHandle(spec)));
   }
@@ -170,11 +230,24 @@ TEST_P(FlattenPathLength, ImportRefusesWhatSavingWould) {
   path /= std::string(name - 4, 'f') + ".mkv";
   ASSERT_EQ(path.string().size(), want);
   std::filesystem::create_directories(path.parent_path());
-  std::filesystem::copy_file(MediaPath("silent.mkv"), path);
+  std::filesystem::copy_file(MediaPath(kTracksClip), path);
   A_Err result = -1;
   AEIO_InSpecH spec = host.Import(path.string(), &result);
   EXPECT_EQ(result, GetParam().result);
   if (result == A_Err_NONE) {
+    // A chosen track is kept only where its record fits after the path.
+    A_Boolean interacted = 0;
+    ASSERT_EQ(ChooseTrack(spec, 3, &interacted), A_Err_NONE);
+    AEIO_Handle flat = nullptr;
+    ASSERT_EQ(host.Flatten(spec, &flat), A_Err_NONE);
+    const bool fits = want + 1 + 13 <= kBlockSize;
+    EXPECT_EQ(host.HandleBytes(flat), fits ? BlockWithTrack(path.string(), 3, AV_CODEC_ID_FLAC)
+                                           : BlockFor(path.string()));
+    AEIO_InSpecH reopened = host.NewInSpec();
+    ASSERT_EQ(host.Inflate(reopened, flat), A_Err_NONE);
+    EXPECT_EQ(InfoName(reopened), fits ? "Sound 3: Microphone" : "Sound 1: Mix");
+    host.FreeHandle(flat);
+    EXPECT_EQ(host.Dispose(reopened), A_Err_NONE);
     EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
   }
   EXPECT_EQ(host.OptionsHandle(spec) != nullptr, result == A_Err_NONE);
@@ -185,6 +258,7 @@ TEST_P(FlattenPathLength, ImportRefusesWhatSavingWould) {
 INSTANTIATE_TEST_SUITE_P(
     Lengths, FlattenPathLength,
     ::testing::Values(PathLengthCase{0, A_Err_NONE}, PathLengthCase{1, A_Err_NONE},
+                      PathLengthCase{1010, A_Err_NONE}, PathLengthCase{1011, A_Err_NONE},
                       PathLengthCase{1022, A_Err_NONE}, PathLengthCase{1023, A_Err_NONE},
                       PathLengthCase{1024, A_Err_PARAMETER}, PathLengthCase{4000, A_Err_PARAMETER}),
     [](const auto& info) { return std::to_string(info.param.length); });
@@ -194,7 +268,9 @@ struct StoredBlockCase {
   std::vector<uint8_t> block;
   A_Err result;
   bool installed;
-  std::string path;  // the record's path when installed
+  std::string path;       // the record's path when installed
+  std::string info_name;  // the sound track it names once reopened
+  std::vector<uint8_t> saved_again = {};  // empty: the same block
 };
 
 std::vector<StoredBlockCase> StoredBlocks() {
@@ -206,14 +282,33 @@ std::vector<StoredBlockCase> StoredBlocks() {
   // Import refuses a file with nothing usable; a project saved before that
   // still reopens with it.
   const std::string subtitles = MediaPath("subtitles.mkv");
+  const std::string tracks = MediaPath(kTracksClip);
+  std::vector<uint8_t> cut_record = BlockWithTrack(tracks, 3, AV_CODEC_ID_FLAC);
+  cut_record.resize(tracks.size() + 1 + 12);  // a damaged project's shorter block
+  const std::string mix = "Sound 1: Mix";
   return {
-      {"Clip", BlockFor(clip), A_Err_NONE, true, clip},
-      {"NothingUsable", BlockFor(subtitles), A_Err_NONE, true, subtitles},
+      // The sound track chosen, kept after the path; anything that does not
+      // match the file as it is now means the first track again.
+      {"TracksBeforeAnyChoice", BlockFor(tracks), A_Err_NONE, true, tracks, mix},
+      {"ChosenTrack", BlockWithTrack(tracks, 3, AV_CODEC_ID_FLAC), A_Err_NONE, true, tracks,
+       "Sound 3: Microphone"},
+      {"NoSoundChosen", BlockWithTrack(tracks, -1, 0), A_Err_NONE, true, tracks, "No sound"},
+      {"ChosenStreamNowPicture", BlockWithTrack(tracks, 0, AV_CODEC_ID_FLAC), A_Err_NONE, true,
+       tracks, mix, BlockFor(tracks)},
+      {"ChosenCodecChanged", BlockWithTrack(tracks, 3, AV_CODEC_ID_AAC), A_Err_NONE, true, tracks,
+       mix, BlockFor(tracks)},
+      {"ChosenStreamGone", BlockWithTrack(tracks, 9, AV_CODEC_ID_FLAC), A_Err_NONE, true, tracks,
+       mix, BlockFor(tracks)},
+      {"UnknownRecordVersion", BlockWithTrack(tracks, 3, AV_CODEC_ID_FLAC, 2), A_Err_NONE, true,
+       tracks, mix, BlockFor(tracks)},
+      {"RecordCutByTheBlockEnd", cut_record, A_Err_NONE, true, tracks, mix, BlockFor(tracks)},
+      {"Clip", BlockFor(clip), A_Err_NONE, true, clip, ""},
+      {"NothingUsable", BlockFor(subtitles), A_Err_NONE, true, subtitles, ""},
       // Installed even though the open fails, so the item keeps its path.
-      {"MissingFile", BlockFor(missing), A_Err_STRUCT, true, missing},
-      {"AllZero", BlockFor(""), A_Err_STRUCT, true, ""},
-      {"TerminatorInLastByte", last_byte_zero, A_Err_STRUCT, true, std::string(1023, 'x')},
-      {"NoTerminator", unterminated, A_Err_PARAMETER, false, ""},
+      {"MissingFile", BlockFor(missing), A_Err_STRUCT, true, missing, ""},
+      {"AllZero", BlockFor(""), A_Err_STRUCT, true, "", ""},
+      {"TerminatorInLastByte", last_byte_zero, A_Err_STRUCT, true, std::string(1023, 'x'), ""},
+      {"NoTerminator", unterminated, A_Err_PARAMETER, false, "", ""},
   };
 }
 
@@ -230,10 +325,12 @@ TEST_P(InflateStoredBlock, InstallsWhatTheBlockNamesAndNeverReadsPastIt) {
   if (c.installed) {
     ASSERT_NE(Record(spec).path, nullptr);
     EXPECT_EQ(std::string(Record(spec).path), c.path);
-    // Saved again, it gives back the same block.
+    EXPECT_EQ(InfoName(spec), c.info_name);
+    // Saved again, it gives back the same block (a record that did not
+    // match is not kept).
     AEIO_Handle again = nullptr;
     ASSERT_EQ(host.Flatten(spec, &again), A_Err_NONE);
-    EXPECT_EQ(host.HandleBytes(again), c.block);
+    EXPECT_EQ(host.HandleBytes(again), c.saved_again.empty() ? c.block : c.saved_again);
     host.FreeHandle(again);
     EXPECT_EQ(host.Dispose(spec), A_Err_NONE);
   }
@@ -254,6 +351,92 @@ TEST_F(Persist, NullBlockAndItemWithoutOptionsChangeNothing) {
   EXPECT_EQ(HostOps(), std::vector<Op>{Op::GetInSpecOptionsHandle});
   EXPECT_TRUE(HostClean());
 }
+
+// ---------------------------------------------------------------- sound track
+
+TEST_F(Persist, ChosenSoundTrackIsToldHeardAndKeptThroughCloseSaveAndReopen) {
+  const std::string path = MediaPath(kTracksClip);
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(path, &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  ExpectSoundOfTrack(spec, kTracksClip, 1);
+  EXPECT_EQ(InfoName(spec), "Sound 1: Mix");
+
+  A_Boolean interacted = 0;
+  ASSERT_EQ(ChooseTrack(spec, 3, &interacted), A_Err_NONE);
+  EXPECT_EQ(interacted, 1);
+  EXPECT_EQ(offered_rows, (std::vector<std::string>{
+                              "No sound", "1  Mix  aac, 2 ch, 48000 Hz",
+                              "2  Game  ac3, 6 ch, 48000 Hz",
+                              "3  Microphone (eng)  flac, 1 ch, 22050 Hz"}));
+  EXPECT_EQ(offered_current, 1);
+  EXPECT_EQ(host.TellsFor(spec).sound_rate, 22050.0);
+  EXPECT_EQ(host.TellsFor(spec).sound_channels, 2);
+  ExpectSoundOfTrack(spec, kTracksClip, 3);
+  EXPECT_EQ(InfoName(spec), "Sound 3: Microphone");
+
+  // Closed and lazily reopened, still the microphone.
+  ASSERT_EQ(host.callbacks().AEIO_CloseSourceFiles(host.BasicData(), spec), A_Err_NONE);
+  ExpectSoundOfTrack(spec, kTracksClip, 3);
+
+  AEIO_Handle flat = nullptr;
+  ASSERT_EQ(host.Flatten(spec, &flat), A_Err_NONE);
+  EXPECT_EQ(host.HandleBytes(flat), BlockWithTrack(path, 3, AV_CODEC_ID_FLAC));
+  ASSERT_EQ(host.Dispose(spec), A_Err_NONE);
+  AEIO_InSpecH reopened = host.NewInSpec();
+  ASSERT_EQ(host.Inflate(reopened, flat), A_Err_NONE);
+  ExpectSoundOfTrack(reopened, kTracksClip, 3);
+  host.FreeHandle(flat);
+  ASSERT_EQ(host.Dispose(reopened), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+struct TrackAnswerCase {
+  const char* name;
+  const char* clip;
+  std::optional<int> row;  // none: Cancel
+  A_Err result;
+  A_Boolean interacted;
+  int heard;  // the track heard afterwards; 0: none (told a rate of 0)
+};
+
+const TrackAnswerCase kTrackAnswers[] = {
+    {"Cancel", kTracksClip, std::nullopt, A_Err_NONE, 0, 1},
+    {"SameTrack", kTracksClip, 1, A_Err_NONE, 0, 1},
+    {"FiveOneGame", kTracksClip, 2, A_Err_NONE, 1, 2},
+    {"NoSound", kTracksClip, 0, A_Err_NONE, 1, 0},
+    {"RowNotOffered", kTracksClip, 4, A_Err_PARAMETER, 0, 1},
+    // Without its one track a sound file would hold nothing.
+    {"NoSoundLeavesNothing", "flac_44k.mkv", 0, A_Err_STRUCT, 0, 1},
+};
+
+class TrackAnswer : public Persist, public ::testing::WithParamInterface<TrackAnswerCase> {};
+
+TEST_P(TrackAnswer, ChangesTheItemOnlyForAnotherTrackThatItCanHold) {
+  const TrackAnswerCase& c = GetParam();
+  A_Err result = -1;
+  AEIO_InSpecH spec = host.Import(MediaPath(c.clip), &result);
+  ASSERT_EQ(result, A_Err_NONE);
+  const standin::Told before = host.TellsFor(spec);
+  host.ClearCalls();
+  A_Boolean interacted = 7;
+  EXPECT_EQ(ChooseTrack(spec, c.row, &interacted), c.result);
+  EXPECT_EQ(interacted, c.interacted);
+  if (c.interacted == 0) {
+    EXPECT_EQ(host.TellsFor(spec).order, before.order) << "nothing is told again";
+  }
+  if (c.heard > 0) {
+    ExpectSoundOfTrack(spec, c.clip, c.heard);
+  } else {
+    EXPECT_EQ(host.TellsFor(spec).sound_rate, 0.0);
+    EXPECT_EQ(InfoName(spec), "No sound");
+  }
+  ASSERT_EQ(host.Dispose(spec), A_Err_NONE);
+  EXPECT_TRUE(HostClean());
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, TrackAnswer, ::testing::ValuesIn(kTrackAnswers),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------- trace
 

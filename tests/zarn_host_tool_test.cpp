@@ -104,6 +104,7 @@ TEST_F(ZarnHostTool, InfoPrintsWhatTheHostWasTold) {
       "\"interlace_label\":\"4C 45 49 46 01 00 00 00 00 00 01 00 00 00 00 00 00 00\"",
       "\"pixel_aspect\":{\"num\":1,\"den\":1}",
       "\"encoding\":3,\"sample_size\":4,\"channels\":2",
+      "\"sound_tracks\":[\"No sound\",\"1  aac, 2 ch, 48000 Hz\"],\"sound_track\":1",
       "\"info\":[\"\",\"Zarn_Importer\",\"Imported by Zarn_Importer(ver1.0.7.Varnetholm)\"]",
   };
   for (const std::string& piece : expected)
@@ -184,6 +185,33 @@ TEST_F(ZarnHostTool, ChunkedSoundEqualsOneRequest) {
   EXPECT_EQ(std::memcmp(a.data(), samples.data(), a.size()), 0);
 }
 
+// The track chosen through the options call is the one described and heard.
+TEST_F(ZarnHostTool, SoundTrackChosenIsToldAndHeard) {
+  const std::string clip = MediaPath("three_sound_tracks.mkv");
+  const ToolRun options = Run("options '" + clip + "' --sound-track 3");
+  ASSERT_EQ(options.status, 0) << options.err;
+  for (const char* piece : {"\"user_interacted\":true", "\"rate\":22050", "\"sound_track\":3",
+                            "\"Sound 3: Microphone\""}) {
+    EXPECT_NE(options.out.find(piece), std::string::npos) << piece << "\n" << options.out;
+  }
+  const fs::path out = dir_ / "mic.f32";
+  const ToolRun sound = Run("sound '" + clip +
+                            "' --sound-track 3 --start 0/1 --samples 4410 --format f32 --out '" +
+                            out.string() + "'");
+  ASSERT_EQ(sound.status, 0) << sound.err;
+
+  Direct direct(clip);
+  direct.host.SetSoundTrackChooser(
+      [](const std::vector<std::string>&, A_long) { return standin::TrackAnswer{true, 3}; });
+  A_Boolean interacted = 0;
+  ASSERT_EQ(direct.host.OptionsDialog(direct.spec, &interacted), A_Err_NONE);
+  std::vector<float> samples(4410 * 2);
+  ASSERT_EQ(direct.host.GetSound(direct.spec, A_Time{0, 1}, 0, 4410, samples.data()), A_Err_NONE);
+  const std::string bytes = ReadFile(out);
+  ASSERT_EQ(bytes.size(), samples.size() * sizeof(float));
+  EXPECT_EQ(std::memcmp(bytes.data(), samples.data(), bytes.size()), 0);
+}
+
 TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
   struct Case {
     std::string args;
@@ -201,6 +229,9 @@ TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
       {"sound '" + MediaPath("h264_aac.mkv") + "' --start 0/1 --samples many --out x", 2,
        "bad --samples"},
       {"play", 2, "missing FILE"},
+      {"options '" + MediaPath("three_sound_tracks.mkv") + "' --sound-track 4", 2,
+       "--sound-track must be 0 (no sound) to 3"},
+      {"play '" + MediaPath("silent.mkv") + "' --sound-track 1", 2, "no sound tracks"},
       {"info a b", 2, "unexpected argument"},
       {"frobnicate", 2, "unknown command"},
       {"info x --plugin '" + missing + "'", 1, "cannot load the plug-in"},
@@ -218,7 +249,7 @@ TEST_F(ZarnHostTool, ErrorsGiveTheContractsStatusAndOneLine) {
 
 TEST_F(ZarnHostTool, HelpOnTheToolAndEveryCommand) {
   for (const char* args : {"--help", "info --help", "frame --help", "sound --help", "play --help",
-                           "session --help", "demo --help"}) {
+                           "session --help", "options --help", "demo --help"}) {
     const ToolRun run = Run(args);
     EXPECT_EQ(run.status, 0) << args;
     EXPECT_NE(run.out.find("usage: zarn-host"), std::string::npos) << args;

@@ -154,8 +154,9 @@
 #                     (channel k a sine at 200 + 50k Hz, amplitude 0.5), as a multitrack
 #                     interface records
 #   opus_71.mkv       Opus 7.1 48 kHz 256k
-#   three_sound_tracks.mkv  H.264 320x240 (code), then AAC stereo 48 kHz (used: the first),
-#                     AC-3 5.1 48 kHz, FLAC mono 22.05 kHz (the mono_b sweep)
+#   three_sound_tracks.mkv  H.264 320x240 (code), then AAC stereo 48 kHz "Mix" (used: the
+#                     first), AC-3 5.1 48 kHz "Game", FLAC mono 22.05 kHz "Microphone" (eng)
+#                     (the mono_b sweep), titled as a game recorder titles its tracks
 # Description (0.4 s, 320x240 H.264 with the code unless said):
 #   sar_32_27.mkv sar_8_9.mkv sar_4_3.mkv sar_1_1.mkv
 #                     setsar=32/27, 8/9, 4/3, 1/1: sample_aspect_ratio reads back 32:27,
@@ -636,7 +637,8 @@ clip_three_sound_tracks() {
     -f lavfi -i "$(sound 5.1 48000 1)" -f lavfi -i "$(sound mono_b 22050 1)" \
     -map 0:v -map 1:a -map 2:a -map 3:a -vf "$code" $(x264 12) \
     -c:a:0 aac -b:a:0 128k -c:a:1 ac3 -b:a:1 384k -c:a:2 flac -sample_fmt:a:2 s16 \
-    "${exact[@]}" "$tmp/three_sound_tracks.mkv"
+    "${exact[@]}" -metadata:s:a:0 title=Mix -metadata:s:a:1 title=Game \
+    -metadata:s:a:2 title=Microphone -metadata:s:a:2 language=eng "$tmp/three_sound_tracks.mkv"
   expect_sound "$tmp/three_sound_tracks.mkv" aac fltp 48000 2
   expect "$tmp/three_sound_tracks.mkv" a:1 codec_name=ac3 channels=6
   expect "$tmp/three_sound_tracks.mkv" a:2 codec_name=flac channels=1 sample_rate=22050

@@ -76,7 +76,7 @@ bool AppendConverted(const AVFrame* frame, int rate, std::vector<float>* out) {
 
 }  // namespace
 
-ReferenceAudio DecodeReferenceAudio(const std::string& path) {
+ReferenceAudio DecodeReferenceAudio(const std::string& path, int track) {
   ReferenceAudio ref;
   AVFormatContext* format = nullptr;
   if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) != 0) return ref;
@@ -85,9 +85,11 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
   AVFrame* frame = av_frame_alloc();
   int index = -1;
   const bool probed = avformat_find_stream_info(format, nullptr) >= 0;
-  // The plug-in takes the first audio stream, not FFmpeg's "best" one.
+  // The plug-in takes the first audio stream, not FFmpeg's "best" one,
+  // unless the user chose another.
+  int seen = 0;
   for (unsigned i = 0; probed && i < format->nb_streams; ++i) {
-    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+    if (format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && ++seen == track) {
       index = static_cast<int>(i);
       break;
     }
@@ -148,7 +150,7 @@ ReferenceAudio DecodeReferenceAudio(const std::string& path) {
   ref.ok = ok && !first;
   if (ref.start_time == AV_NOPTS_VALUE) ref.start_time = ref.first_pts;
   if (ref.ok) {
-    ref.origin_offset = SamplesToOrigin(OriginOfFile(*format), ref.first_pts,
+    ref.origin_offset = SamplesToOrigin(OriginOfFile(*format, track), ref.first_pts,
                                         AVRational{ref.tb_num, ref.tb_den}, ref.rate);
   }
   av_frame_free(&frame);

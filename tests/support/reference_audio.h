@@ -29,8 +29,9 @@ struct ReferenceAudio {
   std::vector<float> Expected(int64_t first, int64_t count) const;
 };
 
-// Decodes `path` from start to end; `ok` is false when it cannot.
-ReferenceAudio DecodeReferenceAudio(const std::string& path);
+// Decodes `path`'s sound track `track` (the n-th audio stream, from 1) from
+// start to end; `ok` is false when it cannot.
+ReferenceAudio DecodeReferenceAudio(const std::string& path, int track = 1);
 
 // The largest absolute difference between two equally long sample runs
 // (infinity when their lengths differ), and where it is.

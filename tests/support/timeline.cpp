@@ -6,10 +6,11 @@ extern "C" {
 
 namespace zarn_test {
 
-TimelineOrigin OriginOfFile(const AVFormatContext& format) {
+TimelineOrigin OriginOfFile(const AVFormatContext& format, int audio_track) {
   TimelineOrigin origin;
   bool found = false;
-  bool seen_video = false, seen_audio = false;
+  bool seen_video = false, seen_audio = audio_track == 0;
+  int audio_seen = 0;
   for (unsigned i = 0; i < format.nb_streams; ++i) {
     const AVStream& s = *format.streams[i];
     const AVMediaType type = s.codecpar->codec_type;
@@ -17,6 +18,7 @@ TimelineOrigin OriginOfFile(const AVFormatContext& format) {
                  : type == AVMEDIA_TYPE_AUDIO ? &seen_audio
                                               : nullptr;
     if (seen == nullptr || *seen) continue;
+    if (type == AVMEDIA_TYPE_AUDIO && ++audio_seen != audio_track) continue;
     if (type == AVMEDIA_TYPE_VIDEO && (s.disposition & AV_DISPOSITION_ATTACHED_PIC)) continue;
     *seen = true;
     const int64_t start = s.start_time == AV_NOPTS_VALUE ? 0 : s.start_time;

@@ -16,7 +16,9 @@ struct TimelineOrigin {
   AVRational tb{0, 1};  // {0, 1}: 0 s
 };
 
-TimelineOrigin OriginOfFile(const AVFormatContext& format);
+// The origin of the first video stream and sound track `audio_track` (the
+// n-th audio stream from 1; 0 for none).
+TimelineOrigin OriginOfFile(const AVFormatContext& format, int audio_track = 1);
 
 // The origin in units of `tb`, rounded to nearest.
 int64_t OriginIn(const TimelineOrigin& origin, AVRational tb);

@@ -68,6 +68,24 @@ block spaces "a b/c d é.mkv"
 block empty ""
 block short_clip clip.mkv 16
 block long_clip clip.mkv 2000
+# Blocks carrying a chosen sound track after the path: "ZSND", a version,
+# the stream's index and its codec id, 32-bit little-endian (the fuzz clip
+# has sound streams 1 to 3: AAC 0x15002, AC-3 0x15003, FLAC 0x1500c).
+byte() { printf "\\$(printf %o $(($1 & 255)))"; }
+le32() { local v=$(($1 & 0xFFFFFFFF)) i; for i in 0 8 16 24; do byte $((v >> i)); done; }
+track() {  # track NAME TEXT STREAM CODEC [VERSION [SIZE]]
+  local size=${6:-1024}
+  { printf '%s\0ZSND' "$2"; byte "${5:-1}"; le32 "$3"; le32 "$4"; head -c "$size" /dev/zero; } |
+    head -c "$size" > "$corpus/inflate/$1"
+}
+track track_mic clip.mkv 3 $((0x1500c))
+track track_game clip.mkv 2 $((0x15003))
+track track_none clip.mkv -1 0
+track track_picture clip.mkv 0 $((0x1500c))
+track track_codec_changed clip.mkv 3 $((0x15002))
+track track_gone clip.mkv 99 $((0x1500c))
+track track_version2 clip.mkv 3 $((0x1500c)) 2
+track track_cut clip.mkv 3 $((0x1500c)) 1 15
 head -c 1024 /dev/zero | tr '\0' 'a' > "$corpus/inflate/no_zero"
 head -c 100 /dev/zero | tr '\0' 'b' > "$corpus/inflate/short_no_zero"
 echo "seeds: $(ls "$corpus/media" | wc -l) media, $(ls "$corpus/inflate" | wc -l) inflate"

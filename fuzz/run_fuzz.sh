@@ -23,7 +23,7 @@ fi
 media=$build/media
 "$root/tests/media/cached_media.sh" "$media"
 cmake -S "$root/fuzz" -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-  -DZARN_FUZZ_CLIP="$media/h264_aac.mkv" >/dev/null
+  -DZARN_FUZZ_CLIP="$media/three_sound_tracks.mkv" >/dev/null
 nice cmake --build "$build" -j "$jobs"
 
 corpus=$build/corpus

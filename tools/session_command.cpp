@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
+#include <string>
 #include <vector>
 
 #include "tools/commands.h"
@@ -23,6 +25,8 @@ constexpr const char* kHelp =
     "script (standard input when it is - or not given):\n"
     "  frame V/S [WxH]   the picture at V/S, at the picture's size or WxH\n"
     "  sound V/S N       N sample frames of sound from V/S\n"
+    "  options [N]       the options call: sound track N (0: none) chosen by the\n"
+    "                    stand-in user, or without N the plug-in's own dialog\n"
     "Blank lines and lines starting with # are ignored. Writes NNNN-frame.EXT and\n"
     "NNNN-sound.f32 (raw interleaved float stereo) into DIR, NNNN counting the\n"
     "requests from 0000, and prints one JSON line per request: n, kind, result, ms.\n"
@@ -30,6 +34,8 @@ constexpr const char* kHelp =
 
 struct Request {
   bool frame = true;
+  bool options = false;
+  std::optional<A_long> track;  // options: the stand-in user's choice
   A_Time at{};
   FrameSize size;        // frame: zero for the picture's own size
   A_u_long samples = 0;  // sound
@@ -56,8 +62,12 @@ std::vector<Request> ParseScript(std::istream& in) {
         request.at = ParseTime(time);
         request.samples = ParseCount(extra, "sample count");
         if (request.samples > (1u << 28)) throw UsageError("sample count too large");
+      } else if (kind == "options" && extra.empty()) {
+        request.frame = false;
+        request.options = true;
+        if (!time.empty()) request.track = static_cast<A_long>(ParseCount(time, "track"));
       } else {
-        throw UsageError("expected \"frame V/S [WxH]\" or \"sound V/S N\"");
+        throw UsageError("expected \"frame V/S [WxH]\", \"sound V/S N\" or \"options [N]\"");
       }
       requests.push_back(request);
     } catch (const UsageError& error) {
@@ -113,7 +123,23 @@ int RunSession(const Arguments& args) {
                .count();
       return err;
     };
-    if (request.frame) {
+    std::optional<bool> interacted;
+    if (request.options) {
+      result = timed([&] {
+        if (request.track) {
+          try {
+            interacted = ChooseSoundTrack(session, *request.track);
+          } catch (const PluginError& error) {
+            return error.code;
+          }
+          return A_Err{A_Err_NONE};
+        }
+        A_Boolean answer = 0;
+        const A_Err err = session.host().OptionsDialog(session.spec(), &answer);
+        interacted = answer != 0;
+        return err;
+      });
+    } else if (request.frame) {
       FrameSize size = request.size;
       if (size.width == 0) {
         if (!told.dimensions) throw ToolError(command_line.file() + " has no picture; give WxH");
@@ -146,10 +172,11 @@ int RunSession(const Arguments& args) {
     JsonWriter json;
     json.BeginObject()
         .Int("n", static_cast<int64_t>(n))
-        .String("kind", request.frame ? "frame" : "sound")
+        .String("kind", request.options ? "options" : request.frame ? "frame" : "sound")
         .Int("result", result)
-        .Number("ms", ms)
-        .EndObject();
+        .Number("ms", ms);
+    if (interacted) json.Bool("user_interacted", *interacted);
+    json.EndObject();
     std::printf("%s\n", json.text().c_str());
   }
   if (first_error != A_Err_NONE) throw PluginError("a request failed", first_error);

@@ -53,9 +53,9 @@ struct FootageItem {
 
   // ---- from the probe, kept while the item is idle
   MediaSource source;
-  StreamFacts video_facts;  // index -1 when the picture is not used
-  StreamFacts sound_facts;  // index -1 when the sound is not used
-  std::vector<SoundTrack> sound_tracks;  // every sound stream of the file, for the choice
+  StreamFacts video_facts;                // index -1 when the picture is not used
+  StreamFacts sound_facts;                // index -1 when the sound is not used
+  std::vector<SoundTrack> sound_tracks;   // every sound stream of the file, for the choice
   int sound_choice = kDefaultSoundTrack;  // what the user chose (footage/sound_tracks.h)
 
   // ---- open on use (video/video_reader.h, audio/sound_reader.h); null while closed

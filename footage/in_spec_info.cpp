@@ -35,7 +35,8 @@ std::string SoundTrackLine(SuiteCache& suites, AEIO_InSpecH spec, A_Err* err) {
 
 }  // namespace
 
-A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, AEIO_Verbiage* verbiageP) {
+A_Err Zarn_GetInSpecInfo(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
+                         AEIO_Verbiage* verbiageP) {
   return CallbackEdge([&] {
     SuiteCache suites(BasicSuiteOf(basic_dataP));
     const PF_ANSICallbacksSuite1& ansi = *suites.ANSISuite();

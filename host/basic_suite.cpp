@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "host/host_state.h"
-#include "host_abi/sound_track_suite.h"
 #include "host/unused_entries.h"
+#include "host_abi/sound_track_suite.h"
 
 namespace standin {
 namespace {
@@ -45,8 +45,8 @@ SPErr AcquireSuite(const char* name, int32_t version, const void** suite) {
     }
     const SuiteKey key{name, version};
     const void* table = TableFor(name, version);
-    if (table == nullptr && s.sound_track_chooser &&
-        std::strcmp(name, kZarnSoundTrackSuite) == 0 && version == kZarnSoundTrackSuiteVersion) {
+    if (table == nullptr && s.sound_track_chooser && std::strcmp(name, kZarnSoundTrackSuite) == 0 &&
+        version == kZarnSoundTrackSuiteVersion) {
       table = SoundTrackSuiteTable();
     }
     if (table == nullptr || s.missing.count(key)) {

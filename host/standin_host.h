@@ -83,7 +83,7 @@ struct Told {
   std::optional<AEIO_SndChannels> sound_channels;
   std::optional<A_Time> start_time;  // IO In suite version 6
   std::optional<bool> drop_frame;    // IO In suite version 6
-  std::vector<Op> order;  // the setters, in the order they were called
+  std::vector<Op> order;             // the setters, in the order they were called
 };
 
 enum class Depth { k8Bit, k16Bit };

@@ -277,8 +277,8 @@ struct AEIO_FunctionBlock4 {
                                  A_Boolean* found0, A_Time* key_time_tr0);  // 13
   AEGP_UnusedEntry output_entries[18];  // 14..31: the output side
   A_Err (*AEIO_SeqOptionsDlg)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH,
-                              A_Boolean* user_interactedPB0);  // 32
-  AEGP_UnusedEntry aux_channel_entries[6];                     // 33..38
+                              A_Boolean* user_interactedPB0);                       // 32
+  AEGP_UnusedEntry aux_channel_entries[6];                                          // 33..38
   A_Err (*AEIO_CloseSourceFiles)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH);  // 39
   A_Err (*AEIO_CountUserData)(AEIO_BasicData* basic_dataP, AEIO_InSpecH specH, A_u_long typeLu,
                               A_u_long max_sizeLu, A_u_long* num_of_typeLu);  // 40
@@ -321,7 +321,7 @@ struct AEGP_UtilitySuite3 {
   AEGP_UnusedEntry before_register[7];  // 0..6: report info, versions, quiet errors, undo
   A_Err (*AEGP_RegisterWithAEGP)(AEGP_GlobalRefcon global_refcon, const A_char* plugin_name,
                                  AEGP_PluginID* plugin_id);  // 7
-  A_Err (*AEGP_GetMainHWND)(void* main_hwnd);               // 8: writes an HWND there
+  A_Err (*AEGP_GetMainHWND)(void* main_hwnd);                // 8: writes an HWND there
   AEGP_UnusedEntry after_main_window[16];                    // 9..24
 };
 

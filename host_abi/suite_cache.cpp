@@ -13,13 +13,13 @@ struct SuiteId {
 // The order of this table is the release order; a table slot's index is its
 // position here.
 constexpr SuiteId kSuites[] = {
-    {kAEGPRegisterSuite, kAEGPRegisterSuiteVersion},   // 0
-    {kAEGPMemorySuite, kAEGPMemorySuiteVersion},       // 1
-    {kAEGPUtilitySuite, kAEGPUtilitySuiteVersion},     // 2
-    {kPFANSISuite, kPFANSISuiteVersion},               // 3
-    {kPFFillMatteSuite, kPFFillMatteSuiteVersion},     // 4
-    {kAEGPIOInSuite, kAEGPIOInSuiteVersion},           // 5
-    {kAEGPIOInSuite, kAEGPIOInSuiteStartTimeVersion},  // 6
+    {kAEGPRegisterSuite, kAEGPRegisterSuiteVersion},      // 0
+    {kAEGPMemorySuite, kAEGPMemorySuiteVersion},          // 1
+    {kAEGPUtilitySuite, kAEGPUtilitySuiteVersion},        // 2
+    {kPFANSISuite, kPFANSISuiteVersion},                  // 3
+    {kPFFillMatteSuite, kPFFillMatteSuiteVersion},        // 4
+    {kAEGPIOInSuite, kAEGPIOInSuiteVersion},              // 5
+    {kAEGPIOInSuite, kAEGPIOInSuiteStartTimeVersion},     // 6
     {kZarnSoundTrackSuite, kZarnSoundTrackSuiteVersion},  // 7
 };
 enum SuiteIndex {

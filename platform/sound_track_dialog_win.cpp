@@ -1,10 +1,10 @@
 // The dialog is built in memory (a DLGTEMPLATE), so the module needs no
 // resource compiler and no resource of its own beyond the PiPL.
-#include "platform/sound_track_dialog.h"
-
 #include <windows.h>
 
 #include <cstdint>
+
+#include "platform/sound_track_dialog.h"
 
 namespace {
 
@@ -20,8 +20,8 @@ struct DialogState {
 
 std::wstring Wide(const std::string& utf8) {
   if (utf8.empty()) return {};
-  const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                         nullptr, 0);
+  const int length =
+      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   return wide;
@@ -106,9 +106,9 @@ const int kInThisModule = 0;
 
 HINSTANCE ThisModule() {
   HMODULE module = nullptr;
-  GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                         GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                     reinterpret_cast<LPCWSTR>(&kInThisModule), &module);
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&kInThisModule), &module);
   return module;
 }
 

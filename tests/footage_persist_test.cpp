@@ -241,8 +241,8 @@ TEST_P(FlattenPathLength, ImportRefusesWhatSavingWould) {
     AEIO_Handle flat = nullptr;
     ASSERT_EQ(host.Flatten(spec, &flat), A_Err_NONE);
     const bool fits = want + 1 + 13 <= kBlockSize;
-    EXPECT_EQ(host.HandleBytes(flat), fits ? BlockWithTrack(path.string(), 3, AV_CODEC_ID_FLAC)
-                                           : BlockFor(path.string()));
+    EXPECT_EQ(host.HandleBytes(flat),
+              fits ? BlockWithTrack(path.string(), 3, AV_CODEC_ID_FLAC) : BlockFor(path.string()));
     AEIO_InSpecH reopened = host.NewInSpec();
     ASSERT_EQ(host.Inflate(reopened, flat), A_Err_NONE);
     EXPECT_EQ(InfoName(reopened), fits ? "Sound 3: Microphone" : "Sound 1: Mix");
@@ -268,8 +268,8 @@ struct StoredBlockCase {
   std::vector<uint8_t> block;
   A_Err result;
   bool installed;
-  std::string path;       // the record's path when installed
-  std::string info_name;  // the sound track it names once reopened
+  std::string path;                       // the record's path when installed
+  std::string info_name;                  // the sound track it names once reopened
   std::vector<uint8_t> saved_again = {};  // empty: the same block
 };
 
@@ -365,10 +365,9 @@ TEST_F(Persist, ChosenSoundTrackIsToldHeardAndKeptThroughCloseSaveAndReopen) {
   A_Boolean interacted = 0;
   ASSERT_EQ(ChooseTrack(spec, 3, &interacted), A_Err_NONE);
   EXPECT_EQ(interacted, 1);
-  EXPECT_EQ(offered_rows, (std::vector<std::string>{
-                              "No sound", "1  Mix  aac, 2 ch, 48000 Hz",
-                              "2  Game  ac3, 6 ch, 48000 Hz",
-                              "3  Microphone (eng)  flac, 1 ch, 22050 Hz"}));
+  EXPECT_EQ(offered_rows, (std::vector<std::string>{"No sound", "1  Mix  aac, 2 ch, 48000 Hz",
+                                                    "2  Game  ac3, 6 ch, 48000 Hz",
+                                                    "3  Microphone (eng)  flac, 1 ch, 22050 Hz"}));
   EXPECT_EQ(offered_current, 1);
   EXPECT_EQ(host.TellsFor(spec).sound_rate, 22050.0);
   EXPECT_EQ(host.TellsFor(spec).sound_channels, 2);

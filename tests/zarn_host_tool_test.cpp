@@ -195,14 +195,15 @@ TEST_F(ZarnHostTool, SoundTrackChosenIsToldAndHeard) {
     EXPECT_NE(options.out.find(piece), std::string::npos) << piece << "\n" << options.out;
   }
   const fs::path out = dir_ / "mic.f32";
-  const ToolRun sound = Run("sound '" + clip +
-                            "' --sound-track 3 --start 0/1 --samples 4410 --format f32 --out '" +
-                            out.string() + "'");
+  const ToolRun sound =
+      Run("sound '" + clip + "' --sound-track 3 --start 0/1 --samples 4410 --format f32 --out '" +
+          out.string() + "'");
   ASSERT_EQ(sound.status, 0) << sound.err;
 
   Direct direct(clip);
-  direct.host.SetSoundTrackChooser(
-      [](const std::vector<std::string>&, A_long) { return standin::TrackAnswer{true, 3}; });
+  direct.host.SetSoundTrackChooser([](const std::vector<std::string>&, A_long) {
+    return standin::TrackAnswer{true, 3};
+  });
   A_Boolean interacted = 0;
   ASSERT_EQ(direct.host.OptionsDialog(direct.spec, &interacted), A_Err_NONE);
   std::vector<float> samples(4410 * 2);

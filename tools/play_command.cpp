@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "tools/commands.h"
-#include "tools/sound_track_choice.h"
 #include "tools/footage_facts.h"
 #include "tools/json_writer.h"
+#include "tools/sound_track_choice.h"
 
 extern "C" {
 #include <libavutil/mathematics.h>
@@ -35,7 +35,8 @@ int64_t FirstSampleOf(int64_t i, AVRational rate, int sound_rate) {
 }  // namespace
 
 int RunPlay(const Arguments& args) {
-  const CommandLine command_line(args, {"size", "frames", "sound-track"}, true, {"sound", "reverse"});
+  const CommandLine command_line(args, {"size", "frames", "sound-track"}, true,
+                                 {"sound", "reverse"});
   if (command_line.help()) {
     std::fputs(kHelp, stdout);
     return 0;

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "tools/commands.h"
-#include "tools/sound_track_choice.h"
 #include "tools/footage_facts.h"
 #include "tools/json_writer.h"
 #include "tools/media_writers.h"
+#include "tools/sound_track_choice.h"
 
 namespace {
 
@@ -172,7 +172,9 @@ int RunSession(const Arguments& args) {
     JsonWriter json;
     json.BeginObject()
         .Int("n", static_cast<int64_t>(n))
-        .String("kind", request.options ? "options" : request.frame ? "frame" : "sound")
+        .String("kind", request.options ? "options"
+                        : request.frame ? "frame"
+                                        : "sound")
         .Int("result", result)
         .Number("ms", ms);
     if (interacted) json.Bool("user_interacted", *interacted);

@@ -5,9 +5,9 @@
 #include <limits>
 
 #include "tools/commands.h"
-#include "tools/sound_track_choice.h"
 #include "tools/footage_facts.h"
 #include "tools/media_writers.h"
+#include "tools/sound_track_choice.h"
 
 namespace {
 
@@ -26,7 +26,8 @@ constexpr int kSilenceRate = 48000;
 }  // namespace
 
 int RunSound(const Arguments& args) {
-  const CommandLine command_line(args, {"start", "samples", "chunk", "out", "format", "sound-track"}, true);
+  const CommandLine command_line(
+      args, {"start", "samples", "chunk", "out", "format", "sound-track"}, true);
   if (command_line.help()) {
     std::fputs(kHelp, stdout);
     return 0;

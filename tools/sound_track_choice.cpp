@@ -30,7 +30,8 @@ bool ChooseSoundTrack(ToolSession& session, A_long number) {
   if (offered && (number < 0 || number >= rows_offered)) {
     throw UsageError("--sound-track must be 0 (no sound) to " + std::to_string(rows_offered - 1));
   }
-  if (result != A_Err_NONE) throw PluginError("choosing sound track " + std::to_string(number), result);
+  if (result != A_Err_NONE)
+    throw PluginError("choosing sound track " + std::to_string(number), result);
   return interacted != 0;
 }
 

@@ -75,8 +75,9 @@ byte() { printf "\\$(printf %o $(($1 & 255)))"; }
 le32() { local v=$(($1 & 0xFFFFFFFF)) i; for i in 0 8 16 24; do byte $((v >> i)); done; }
 track() {  # track NAME TEXT STREAM CODEC [VERSION [SIZE]]
   local size=${6:-1024}
-  { printf '%s\0ZSND' "$2"; byte "${5:-1}"; le32 "$3"; le32 "$4"; head -c "$size" /dev/zero; } |
-    head -c "$size" > "$corpus/inflate/$1"
+  # Written whole, then cut: a pipe into `head` could end the writer early.
+  { printf '%s\0ZSND' "$2"; byte "${5:-1}"; le32 "$3"; le32 "$4"; } > "$corpus/inflate/$1"
+  truncate -s "$size" "$corpus/inflate/$1"
 }
 track track_mic clip.mkv 3 $((0x1500c))
 track track_game clip.mkv 2 $((0x15003))

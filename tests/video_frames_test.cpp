@@ -281,6 +281,35 @@ TEST(ReadAhead, DecodesAheadOfPlayingOrderOnly) {
   }
 }
 
+// After a seek the cache holds a few pictures before the target for steps
+// back; while the host plays backward, a seek decodes as many as the cache
+// can give them, so later steps back need no seek.
+TEST(SeekStretch, StepsBackFindWhatTheLastSeekDecoded) {
+  if (!zarn_test::SeeksCounted()) GTEST_SKIP() << "seeks are not counted here";
+  const zarn_test::EnvSetting no_ahead("ZARN_READ_AHEAD", "0");
+  const ReferenceVideo ref = DecodeReference(zarn_test::MediaPath("long_gop_h264.mkv"));
+  ASSERT_TRUE(ref.ok) << ref.error;
+  PluginSession session;
+  ASSERT_TRUE(session.ready()) << session.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = session.Import("long_gop_h264.mkv", &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World world(ref.width, ref.height);
+  // Frames down to `last`, checked; the seeks they took.
+  const auto back_to = [&](int first, int last) {
+    const int64_t before = zarn_test::SeekCount();
+    for (int i = first; i >= last; --i)
+      EXPECT_TRUE(Delivers(session, spec, ref, ref.TimeOf(i), world));
+    return zarn_test::SeekCount() - before;
+  };
+  EXPECT_GT(back_to(190, 190), 0);
+  EXPECT_EQ(back_to(189, 183), 0) << "a few before a random request are kept";
+  EXPECT_EQ(back_to(182, 150), 1) << "but no more: random access decodes little";
+  EXPECT_EQ(back_to(149, 120), 0) << "playing backward, a seek serves 64 steps";
+  EXPECT_EQ(session.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(session.Clean());
+}
+
 INSTANTIATE_TEST_SUITE_P(Variable, FramePatterns,
                          ::testing::Combine(::testing::Values(Clip{"vfr_drops.mkv"},
                                                               Clip{"vfr_drops.flv"},

@@ -78,17 +78,23 @@ Known KnownAnswer(const VideoReader& video, int64_t target, int64_t low) {
   return FrameTimestamp(*video.picture) >= low ? Known::kHeld : Known::kUnknown;
 }
 
-// How far before the window a search after a seek decodes every picture:
-// as many frames as half an item's share of the picture cache holds, within
-// 2 to 64; none without a cache.
+// How far before the window a search after a seek decodes every picture, so
+// that steps back find them in the picture cache. While the host plays
+// backward, as many frames as three quarters of the item's share of the
+// cache holds (the rest of its share goes first): each seek then serves as
+// many steps as it can. Otherwise a few (scrubbing around a point, blending
+// neighbours): decoding more would slow random access down to what a step
+// back might never ask for. Within 2 to 64 frames; none without a cache.
 int64_t Stretch(const VideoReader& video, int64_t per) {
+  constexpr int64_t kAroundPoint = 8;
   const PictureCache& cache = PictureCache::Module();
   if (!cache.enabled()) return 0;
   const AVCodecContext& decoder = *video.stream.decoder;
   int64_t bytes = av_image_get_buffer_size(decoder.pix_fmt, decoder.width, decoder.height, 1);
   if (bytes <= 0) bytes = int64_t{decoder.width} * decoder.height * 4;
+  const int64_t fit = static_cast<int64_t>(cache.item_bound() / 4 * 3) / bytes;
   const int64_t frames =
-      std::clamp<int64_t>(static_cast<int64_t>(cache.item_bound() / 2) / bytes, 2, 64);
+      std::clamp<int64_t>(video.stepping_back ? fit : std::min(fit, kAroundPoint), 2, 64);
   return std::min(frames * per, kPtsLimit);
 }
 
@@ -199,6 +205,8 @@ const AVFrame* FindPicture(const FootageOptions& record, VideoReader& video, con
               << ";seek_pts=" << static_cast<int64_t>(target.value_or(AV_NOPTS_VALUE));
   TraceLine() << "last_pts=" << TracedLast(video) << ";per_pts=" << per;
   if (!target) return nullptr;  // the time names no instant: black, nothing moved
+  video.stepping_back = video.last_request != INT64_MIN && *target < video.last_request &&
+                        video.last_request - *target <= 2 * per;
   wanted->target = target;
   wanted->per = per;
 

@@ -48,6 +48,7 @@ struct VideoReader {
 
   // ---- decoding ahead (video/read_ahead.h)
   int64_t last_request = INT64_MIN;  // the target the host asked for last
+  bool stepping_back = false;        // this request came about one frame before the last
   int64_t ahead_until = INT64_MIN;   // decode on while the next target is at most this
   int64_t ahead_per = 0;             // one frame
   // Last, so that it stops before anything it works on goes.

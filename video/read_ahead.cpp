@@ -1,6 +1,7 @@
 #include "video/read_ahead.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "diag/trace_log.h"
 
@@ -48,10 +49,16 @@ void ReadAhead::Run() {
       wake_.wait(hold, [this] { return armed_; });
       armed_ = false;
     }
+    // The call that armed the worker may still hold the item: try again
+    // shortly rather than lose the work (never wait on the item's lock, so
+    // a close that joins the worker under it cannot deadlock).
+    std::unique_lock<std::mutex> item(item_.lock, std::defer_lock);
+    while (!stop_.load() && !item.try_lock()) {
+      std::unique_lock<std::mutex> hold(mutex_);
+      wake_.wait_for(hold, std::chrono::milliseconds(1), [this] { return stop_.load(); });
+    }
     if (stop_.load()) return;
-    // A call holds the item: it arms again when it is done.
-    std::unique_lock<std::mutex> item(item_.lock, std::try_to_lock);
-    if (!item.owns_lock() || item_.released) continue;
+    if (item_.released) continue;
     try {
       while (!stop_.load() && item_.waiting.load() == 0 && step_()) {
       }

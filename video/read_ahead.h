@@ -1,10 +1,10 @@
 // Decoding ahead of playback. While frame requests come in playing order, a
 // worker of the item's own decodes the next pictures into the picture cache,
 // a few frames deep, whenever the item is free: the host's next request then
-// costs a conversion. The worker never waits for the item's lock (it tries
-// it and goes back to sleep), gives it back between pictures as soon as a
-// call waits for it, and is stopped and joined when the item's picture
-// reader closes. It never changes an answer: it decodes exactly as a request
+// costs a conversion. The worker never blocks on the item's lock (it tries
+// it again every millisecond while a call holds it), gives it back between
+// pictures as soon as a call waits for it, and is stopped and joined when
+// the item's picture reader closes. It never changes an answer: it decodes exactly as a request
 // for the next frame would, and answers still come by the same rules.
 #pragma once
 

@@ -435,10 +435,11 @@ TEST(FreeFootage, ReleasesWhatTheRequestsLeftInTheRecord) {
   FootageItem& item = *open.record.item;
   ASSERT_NE(OpenedVideo(open.record, ItemUse(&open.record)), nullptr);
   ASSERT_NE(OpenedSound(open.record, ItemUse(&open.record)), nullptr);
-  item.video->scaler.reset(sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240, AV_PIX_FMT_ARGB,
-                                          SWS_POINT, nullptr, nullptr, nullptr));
+  item.video->converter->scaler.reset(sws_getContext(320, 240, AV_PIX_FMT_YUV420P, 320, 240,
+                                                     AV_PIX_FMT_ARGB, SWS_POINT, nullptr, nullptr,
+                                                     nullptr));
   item.sound->pending.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLT, 2, 4096));
-  ASSERT_NE(item.video->scaler, nullptr);
+  ASSERT_NE(item.video->converter->scaler, nullptr);
   ASSERT_NE(item.sound->pending, nullptr);
   FreeFootage(open.record);
   EXPECT_TRUE(AllZero(open.record));  // leaks show under the sanitizer build

@@ -93,10 +93,11 @@ TEST(ReliabilityThreads, ThreeItemsOnThreeThreadsGetTheirOwnFrames) {
   EXPECT_EQ(torn, 0);
 }
 
-// Eight threads sending frame and sound requests in random order, all to one
-// item, then spread over three items (two of them the same file): every
-// picture is the sequential decode's and every stretch of sound the
-// continuous decode's, whatever the interleaving.
+// Eight threads sending frame and sound requests in random order, and now
+// and then closing the item's files, all to one item, then spread over three
+// items (two of them the same file): every picture is the sequential
+// decode's and every stretch of sound the continuous decode's, whatever the
+// interleaving.
 struct Footage {
   const char* clip;
   double sound_limit;  // largest sample difference: 0 for lossless sound
@@ -107,6 +108,12 @@ void MixedRequests(PluginSession& s, AEIO_InSpecH spec, const zarn_test::Referen
                    std::atomic<int>& wrong, std::atomic<int>& failed) {
   std::mt19937 rng(seed);
   for (int n = 0; n < 30; ++n) {
+    // Now and then the host closes the item's files, whatever the other
+    // threads are doing (a conversion may still be running).
+    if (rng() % 8 == 0 &&
+        s.host.callbacks().AEIO_CloseSourceFiles(s.host.BasicData(), spec) != A_Err_NONE) {
+      ++failed;
+    }
     if (rng() % 2 == 0) {
       // A few frames in playing order, so the item also decodes ahead
       // between the threads' calls.

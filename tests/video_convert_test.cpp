@@ -14,7 +14,7 @@
 #include "tests/support/reference_video.h"
 #include "video/convert_frame.h"
 #include "video/deep_levels.h"
-#include "video/video_reader.h"
+#include "video/picture_converter.h"
 
 extern "C" {
 #include <libavutil/cpu.h>
@@ -91,7 +91,7 @@ TEST_P(SizeSweep, EverySizeWritesOnlyItsPixels) {
   for (int w : {31, 32, 33, 36, 48, 64, 320, 324, 333, 640}) widths.push_back(w);
   for (const auto& [src_w, src_h] : {std::pair{324, 240}, std::pair{33, 17}}) {
     const FramePtr picture = MakePicture(src_w, src_h, GetParam());
-    VideoReader video;  // one scaler and scratch through every size, as an item keeps them
+    PictureConverter converter;  // one scaler and scratch through every size, as an item keeps them
     for (const Depth depth : {Depth::k8Bit, Depth::k16Bit}) {
       const int pixel_bytes = depth == Depth::k16Bit ? 8 : 4;
       for (const int width : widths) {
@@ -101,7 +101,7 @@ TEST_P(SizeSweep, EverySizeWritesOnlyItsPixels) {
                          " -> " + std::to_string(width) + "x" + std::to_string(height) + " +" +
                          std::to_string(extra));
             standin::World world(width, height, width * pixel_bytes + extra, depth);
-            ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
+            ASSERT_TRUE(ConvertFrameToWorld(converter, *picture, *world.get()));
             ASSERT_TRUE(world.GuardsIntact());
             ASSERT_EQ(world.Pixels(), Expected(*picture, width, height, depth));
           }
@@ -124,15 +124,15 @@ TEST(VideoConvert, LargePicturesOnSeveralThreadsAreByteIdentical) {
   for (const AVPixelFormat format :
        {AV_PIX_FMT_YUV420P, AV_PIX_FMT_RGB24, AV_PIX_FMT_GBRP, AV_PIX_FMT_YUV422P10LE}) {
     const FramePtr picture = MakePicture(1920, 1080, format);
-    VideoReader video;
+    PictureConverter converter;
     for (const Depth depth : {Depth::k8Bit, Depth::k16Bit}) {
       for (const auto& [width, height] : {std::pair{1920, 1080}, std::pair{1282, 721}}) {
         SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + Name(depth) + " " +
                      std::to_string(width) + "x" + std::to_string(height));
         const int pixel_bytes = depth == Depth::k16Bit ? 8 : 4;
         standin::World world(width, height, width * pixel_bytes, depth);
-        ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
-        EXPECT_GT(video.scaler_key.threads, av_cpu_count() > 1 ? 1 : 0);
+        ASSERT_TRUE(ConvertFrameToWorld(converter, *picture, *world.get()));
+        EXPECT_GT(converter.scaler_key.threads, av_cpu_count() > 1 ? 1 : 0);
         ASSERT_TRUE(world.GuardsIntact());
         ASSERT_EQ(world.Pixels(), Expected(*picture, width, height, depth));
       }
@@ -156,9 +156,9 @@ TEST(VideoConvert, ShapesSwscaleRefusesGetTheNearestPixel) {
       const size_t pixel_bytes = depth == Depth::k16Bit ? 8 : 4;
       const std::vector<uint8_t> whole = Expected(*picture, kWidth, kHeight, depth);
       const size_t centre = (size_t{kHeight / 2} * kWidth + kWidth / 2) * pixel_bytes;
-      VideoReader video;
+      PictureConverter converter;
       standin::World world(1, 1, 0, depth);
-      ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
+      ASSERT_TRUE(ConvertFrameToWorld(converter, *picture, *world.get()));
       EXPECT_TRUE(world.GuardsIntact());
       EXPECT_EQ(world.Pixels(),
                 std::vector<uint8_t>(whole.begin() + static_cast<ptrdiff_t>(centre),
@@ -168,7 +168,7 @@ TEST(VideoConvert, ShapesSwscaleRefusesGetTheNearestPixel) {
 }
 
 TEST(VideoConvert, UnusablePicturesAndBuffersAreRefused) {
-  VideoReader video;
+  PictureConverter converter;
   const FramePtr good = MakePicture(64, 48, AV_PIX_FMT_YUV420P);
   FramePtr empty(av_frame_alloc());  // no planes, no size
   FramePtr no_size = MakePicture(64, 48, AV_PIX_FMT_YUV420P);
@@ -177,25 +177,25 @@ TEST(VideoConvert, UnusablePicturesAndBuffersAreRefused) {
     SCOPED_TRACE(Name(depth));
     const int pixel_bytes = depth == Depth::k16Bit ? 8 : 4;
     standin::World world(64, 48, 0, depth);
-    EXPECT_FALSE(ConvertFrameToWorld(video, *empty, *world.get()));
-    EXPECT_FALSE(ConvertFrameToWorld(video, *no_size, *world.get()));
+    EXPECT_FALSE(ConvertFrameToWorld(converter, *empty, *world.get()));
+    EXPECT_FALSE(ConvertFrameToWorld(converter, *no_size, *world.get()));
     EXPECT_TRUE(world.Untouched());
     // Rows that overlap cannot be served: a deep row needs 8 bytes a pixel.
     PF_EffectWorld overlapping = *world.get();
     overlapping.rowbytes = 64 * pixel_bytes - 4;
-    EXPECT_FALSE(ConvertFrameToWorld(video, *good, overlapping));
+    EXPECT_FALSE(ConvertFrameToWorld(converter, *good, overlapping));
     EXPECT_TRUE(world.Untouched());
     // Zero width or height: nothing to write, nothing written.
     for (const auto& [w, h] : {std::pair{0, 48}, std::pair{64, 0}}) {
       standin::World empty_world(w, h, 1024, depth);
-      EXPECT_TRUE(ConvertFrameToWorld(video, *good, *empty_world.get()));
+      EXPECT_TRUE(ConvertFrameToWorld(converter, *good, *empty_world.get()));
       EXPECT_TRUE(empty_world.GuardsIntact());
     }
   }
 }
 
 TEST(VideoConvert, TheKeptScalerFollowsSourceAndWorld) {
-  VideoReader video;
+  PictureConverter converter;
   // Source format, size and world depth change from request to request.
   for (const auto& [w, h, format, depth] :
        {std::tuple{64, 48, AV_PIX_FMT_RGB24, Depth::k8Bit},
@@ -207,7 +207,7 @@ TEST(VideoConvert, TheKeptScalerFollowsSourceAndWorld) {
     SCOPED_TRACE(std::string(av_get_pix_fmt_name(format)) + " " + Name(depth));
     const FramePtr picture = MakePicture(w, h, format);
     standin::World world(50, 30, 0, depth);
-    ASSERT_TRUE(ConvertFrameToWorld(video, *picture, *world.get()));
+    ASSERT_TRUE(ConvertFrameToWorld(converter, *picture, *world.get()));
     EXPECT_TRUE(world.GuardsIntact());
     EXPECT_EQ(world.Pixels(), Expected(*picture, 50, 30, depth));
   }

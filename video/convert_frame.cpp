@@ -16,7 +16,8 @@ namespace {
 // width; elsewhere the picture goes through the padded scratch.
 constexpr int kDirectWidthMultiple = 16;
 
-bool ConvertTo8BitWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world) {
+bool ConvertTo8BitWorld(PictureConverter& converter, const AVFrame& picture,
+                        PF_EffectWorld& world) {
   const int width = world.width;
   const int height = world.height;
   auto* host = reinterpret_cast<uint8_t*>(world.data);
@@ -30,12 +31,12 @@ bool ConvertTo8BitWorld(VideoReader& video, const AVFrame& picture, PF_EffectWor
   if (direct) {
     uint8_t* const planes[4] = {host, nullptr, nullptr, nullptr};
     const int strides[4] = {world.rowbytes, 0, 0, 0};
-    return ScalePicture(video, picture, width, height, AV_PIX_FMT_ARGB, planes, strides);
+    return ScalePicture(converter, picture, width, height, AV_PIX_FMT_ARGB, planes, strides);
   }
 
   int stride = 0;
   const uint8_t* scratch =
-      ScaleToScratch(video, picture, width, height, AV_PIX_FMT_ARGB, 4, &stride);
+      ScaleToScratch(converter, picture, width, height, AV_PIX_FMT_ARGB, 4, &stride);
   if (scratch == nullptr) return false;
   const size_t row_bytes = static_cast<size_t>(width) * 4;
   for (int y = 0; y < height; ++y) {
@@ -51,13 +52,14 @@ bool PictureUsable(const AVFrame& picture) {
          av_pix_fmt_desc_get(static_cast<AVPixelFormat>(picture.format)) != nullptr;
 }
 
-bool ConvertFrameToWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world) {
+bool ConvertFrameToWorld(PictureConverter& converter, const AVFrame& picture,
+                         PF_EffectWorld& world) {
   const int width = world.width;
   const int height = world.height;
   if (width <= 0 || height <= 0 || world.data == nullptr) return true;  // nothing to write
   const bool deep = (world.world_flags & PF_WorldFlag_DEEP) != 0;
   const int pixel_bytes = deep ? 8 : 4;
   if (!PictureUsable(picture) || world.rowbytes < int64_t{width} * pixel_bytes) return false;
-  return deep ? ConvertToDeepWorld(video, picture, world)
-              : ConvertTo8BitWorld(video, picture, world);
+  return deep ? ConvertToDeepWorld(converter, picture, world)
+              : ConvertTo8BitWorld(converter, picture, world);
 }

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "host_abi/host_api.h"
-#include "video/video_reader.h"
+#include "video/picture_converter.h"
 
 struct AVFrame;
 
@@ -14,8 +14,10 @@ struct AVFrame;
 // planes, zero size, unknown format), the scaler cannot be made or the
 // buffer's rows overlap (rowbytes < width * 4, or * 8 when deep); the caller
 // then fills black. A buffer of zero width or height is served by writing
-// nothing. Keeps the scaler and the scratch in `video`.
-bool ConvertFrameToWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world);
+// nothing. Keeps the scaler and the scratch in `converter`, whose lock the
+// caller holds.
+bool ConvertFrameToWorld(PictureConverter& converter, const AVFrame& picture,
+                         PF_EffectWorld& world);
 
 // True when the picture has planes, a size and a known pixel format.
 bool PictureUsable(const AVFrame& picture);

@@ -11,10 +11,11 @@ extern "C" {
 namespace {
 
 // 8-bit sources: converted as for an 8-bit world, then widened.
-bool Widened(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world, uint8_t* host) {
+bool Widened(PictureConverter& converter, const AVFrame& picture, PF_EffectWorld& world,
+             uint8_t* host) {
   int stride = 0;
   const uint8_t* scratch =
-      ScaleToScratch(video, picture, world.width, world.height, AV_PIX_FMT_ARGB, 4, &stride);
+      ScaleToScratch(converter, picture, world.width, world.height, AV_PIX_FMT_ARGB, 4, &stride);
   if (scratch == nullptr) return false;
   for (int y = 0; y < world.height; ++y) {
     HostRowFromArgb8(scratch + int64_t{y} * stride, world.width,
@@ -25,12 +26,12 @@ bool Widened(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world, 
 
 // YUV sources: planar 16-bit G, B, R (A), each plane with a spare row after
 // it, so a converter's whole-block writes past a plane's end stay inside.
-bool FromPlanes(VideoReader& video, const AVFrame& picture, const DeepScales& scales,
+bool FromPlanes(PictureConverter& converter, const AVFrame& picture, const DeepScales& scales,
                 PF_EffectWorld& world, uint8_t* host) {
   const int count = scales.alpha ? 4 : 3;
   const int rows = world.height + 1;
   int stride = 0;
-  uint8_t* scratch = ScratchRows(video, int64_t{world.width} * 2, rows * count, &stride);
+  uint8_t* scratch = ScratchRows(converter, int64_t{world.width} * 2, rows * count, &stride);
   if (scratch == nullptr) return false;
   uint8_t* planes[4] = {};
   int strides[4] = {};
@@ -38,7 +39,7 @@ bool FromPlanes(VideoReader& video, const AVFrame& picture, const DeepScales& sc
     planes[p] = scratch + int64_t{p} * rows * stride;
     strides[p] = stride;
   }
-  if (!ScalePicture(video, picture, world.width, world.height,
+  if (!ScalePicture(converter, picture, world.width, world.height,
                     scales.alpha ? AV_PIX_FMT_GBRAP16 : AV_PIX_FMT_GBRP16, planes, strides)) {
     return false;
   }
@@ -54,11 +55,11 @@ bool FromPlanes(VideoReader& video, const AVFrame& picture, const DeepScales& sc
 }
 
 // RGB sources: packed RGBA64.
-bool FromPacked(VideoReader& video, const AVFrame& picture, const DeepScales& scales,
+bool FromPacked(PictureConverter& converter, const AVFrame& picture, const DeepScales& scales,
                 PF_EffectWorld& world, uint8_t* host) {
   int stride = 0;
   const uint8_t* scratch =
-      ScaleToScratch(video, picture, world.width, world.height, AV_PIX_FMT_RGBA64, 8, &stride);
+      ScaleToScratch(converter, picture, world.width, world.height, AV_PIX_FMT_RGBA64, 8, &stride);
   if (scratch == nullptr) return false;
   for (int y = 0; y < world.height; ++y) {
     HostRowFromRgba64(reinterpret_cast<const uint16_t*>(scratch + int64_t{y} * stride), world.width,
@@ -69,13 +70,14 @@ bool FromPacked(VideoReader& video, const AVFrame& picture, const DeepScales& sc
 
 }  // namespace
 
-bool ConvertToDeepWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world) {
+bool ConvertToDeepWorld(PictureConverter& converter, const AVFrame& picture,
+                        PF_EffectWorld& world) {
   auto* host = reinterpret_cast<uint8_t*>(world.data);
   if (reinterpret_cast<uintptr_t>(host) % alignof(uint16_t) != 0 || world.rowbytes % 2 != 0) {
     return false;
   }
-  if (!DeepPixelFormat(picture.format)) return Widened(video, picture, world, host);
+  if (!DeepPixelFormat(picture.format)) return Widened(converter, picture, world, host);
   const DeepScales scales = DeepScalesOf(picture);
-  return scales.planar ? FromPlanes(video, picture, scales, world, host)
-                       : FromPacked(video, picture, scales, world, host);
+  return scales.planar ? FromPlanes(converter, picture, scales, world, host)
+                       : FromPacked(converter, picture, scales, world, host);
 }

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host_abi/host_api.h"
-#include "video/video_reader.h"
+#include "video/picture_converter.h"
 
 // For ConvertFrameToWorld, which has checked the picture and the world's
 // size: the picture goes through the padded scratch (8-bit ARGB for 8-bit
@@ -11,4 +11,4 @@
 // row is written to the world as width * 8 bytes. False, having written
 // nothing, when the world's rows are not 16-bit aligned or the conversion
 // fails.
-bool ConvertToDeepWorld(VideoReader& video, const AVFrame& picture, PF_EffectWorld& world);
+bool ConvertToDeepWorld(PictureConverter& converter, const AVFrame& picture, PF_EffectWorld& world);

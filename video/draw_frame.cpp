@@ -20,6 +20,8 @@
 //      before it is held, as a sequential player shows it; the picture
 //      itself when none comes before it.
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 #include "diag/trace_log.h"
@@ -305,15 +307,25 @@ A_Err DrawFrame(AEIO_BasicData* basic_data, AEIO_InSpecH spec, const AEIO_DrawSp
   bool failed = false;  // a picture was found but could not be made
   if (record != nullptr && record->video_open && params != nullptr) {
     // The item's own work under its lock; the host's calls after it.
-    const ItemUse use(record);
+    ItemUse use(record);
     if (VideoReader* video = use ? OpenedVideo(*record, use) : nullptr) {
       FramePtr cached;
       Wanted wanted;
       const AVFrame* picture = FindPicture(*record, *video, params->tr, &cached, &wanted);
       if (wanted.target) PlanAhead(*video, *use, *wanted.target, wanted.per);
-      delivered =
-          picture != nullptr && world != nullptr && ConvertFrameToWorld(*video, *picture, *world);
-      failed = picture != nullptr && world != nullptr && !delivered;
+      if (picture != nullptr && world != nullptr) {
+        // With its own reference to the picture the conversion needs the
+        // item no more: the item is given back and decodes on meanwhile.
+        const std::shared_ptr<PictureConverter> converter = video->converter;
+        FramePtr own(av_frame_alloc());
+        if (own && av_frame_ref(own.get(), picture) >= 0) {
+          picture = own.get();
+          use.Release();
+        }
+        const std::lock_guard<std::mutex> converting(converter->lock);
+        delivered = ConvertFrameToWorld(*converter, *picture, *world);
+        failed = !delivered;
+      }
     }
   }
   if (!delivered && world != nullptr) {

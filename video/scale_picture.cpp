@@ -88,17 +88,17 @@ constexpr int kMaxConversionThreads = 4;
 
 // The item's scaler for this source and destination, made anew when either
 // changed; null when swscale refuses them.
-SwsContext* KeptScaler(VideoReader& video, const AVFrame& picture, int width, int height,
+SwsContext* KeptScaler(PictureConverter& converter, const AVFrame& picture, int width, int height,
                        AVPixelFormat format) {
-  const VideoReader::ScalerKey key{picture.width,
-                                   picture.height,
-                                   picture.format,
-                                   width,
-                                   height,
-                                   format,
-                                   ConversionThreads(width, height)};
-  if (video.scaler && video.scaler_key == key) return video.scaler.get();
-  video.scaler.reset();
+  const PictureConverter::ScalerKey key{picture.width,
+                                        picture.height,
+                                        picture.format,
+                                        width,
+                                        height,
+                                        format,
+                                        ConversionThreads(width, height)};
+  if (converter.scaler && converter.scaler_key == key) return converter.scaler.get();
+  converter.scaler.reset();
   SwsPtr scaler(sws_alloc_context());
   SwsContext* s = scaler.get();
   if (s == nullptr || av_opt_set_int(s, "srcw", picture.width, 0) < 0 ||
@@ -111,8 +111,8 @@ SwsContext* KeptScaler(VideoReader& video, const AVFrame& picture, int width, in
       sws_init_context(s, nullptr, nullptr) < 0) {
     return nullptr;
   }
-  video.scaler = std::move(scaler);
-  video.scaler_key = key;
+  converter.scaler = std::move(scaler);
+  converter.scaler_key = key;
   return s;
 }
 
@@ -151,11 +151,11 @@ int ConversionThreads(int width, int height) {
   return std::clamp(av_cpu_count(), 1, kMaxConversionThreads);
 }
 
-bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
+bool ScalePicture(PictureConverter& converter, const AVFrame& picture, int width, int height,
                   AVPixelFormat format, uint8_t* const planes[4], const int strides[4]) {
-  if (SwsContext* scaler = KeptScaler(video, picture, width, height, format)) {
+  if (SwsContext* scaler = KeptScaler(converter, picture, width, height, format)) {
     ApplyColour(scaler, picture);
-    if (RunScaler(scaler, video.scaler_key.threads, picture, width, height, format, planes,
+    if (RunScaler(scaler, converter.scaler_key.threads, picture, width, height, format, planes,
                   strides)) {
       return true;
     }
@@ -163,23 +163,24 @@ bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int hei
   return ScaleByNearestPixel(picture, width, height, format, planes, strides);
 }
 
-uint8_t* ScaleToScratch(VideoReader& video, const AVFrame& picture, int width, int height,
+uint8_t* ScaleToScratch(PictureConverter& converter, const AVFrame& picture, int width, int height,
                         AVPixelFormat format, int pixel_bytes, int* stride) {
-  uint8_t* scratch = ScratchRows(video, int64_t{width} * pixel_bytes, height, stride);
+  uint8_t* scratch = ScratchRows(converter, int64_t{width} * pixel_bytes, height, stride);
   if (scratch == nullptr) return nullptr;
   uint8_t* const planes[4] = {scratch, nullptr, nullptr, nullptr};
   const int strides[4] = {*stride, 0, 0, 0};
-  return ScalePicture(video, picture, width, height, format, planes, strides) ? scratch : nullptr;
+  return ScalePicture(converter, picture, width, height, format, planes, strides) ? scratch
+                                                                                  : nullptr;
 }
 
-uint8_t* ScratchRows(VideoReader& video, int64_t row_bytes, int height, int* stride) {
+uint8_t* ScratchRows(PictureConverter& converter, int64_t row_bytes, int height, int* stride) {
   const int64_t padded = FFALIGN(row_bytes, int64_t{kScratchRowAlign});
   const int64_t needed = padded * height + kScratchRowAlign;
   if (padded > INT32_MAX || needed > INT32_MAX) return nullptr;
   *stride = static_cast<int>(padded);
-  if (!video.scratch || video.scratch_size < needed) {
-    video.scratch.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(needed))));
-    video.scratch_size = video.scratch ? static_cast<int32_t>(needed) : 0;
+  if (!converter.scratch || converter.scratch_size < needed) {
+    converter.scratch.reset(static_cast<uint8_t*>(av_malloc(static_cast<size_t>(needed))));
+    converter.scratch_size = converter.scratch ? static_cast<int32_t>(needed) : 0;
   }
-  return video.scratch.get();
+  return converter.scratch.get();
 }

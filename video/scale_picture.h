@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "video/video_reader.h"
+#include "video/picture_converter.h"
 
 extern "C" {
 #include <libavutil/pixfmt.h>
@@ -19,16 +19,16 @@ int ConversionThreads(int width, int height);
 // picture's colour rule. Where swscale refuses the shape, the picture is
 // converted at its own size and sampled pixel by pixel to the same rule.
 // False when neither way delivers every row.
-bool ScalePicture(VideoReader& video, const AVFrame& picture, int width, int height,
+bool ScalePicture(PictureConverter& converter, const AVFrame& picture, int width, int height,
                   AVPixelFormat format, uint8_t* const planes[4], const int strides[4]);
 
 // The kept scratch, grown to hold `height` rows of `row_bytes` each; rows
 // start 64 bytes apart at least, so a converter's whole-block writes past a
 // row's end stay inside. Null when it cannot be had.
-uint8_t* ScratchRows(VideoReader& video, int64_t row_bytes, int height, int* stride);
+uint8_t* ScratchRows(PictureConverter& converter, int64_t row_bytes, int height, int* stride);
 
 // Point-scales the picture into the kept scratch as packed `format`,
 // `pixel_bytes` a pixel: the first row, with rows *stride bytes apart; null
 // when the scratch cannot be had or the conversion fails.
-uint8_t* ScaleToScratch(VideoReader& video, const AVFrame& picture, int width, int height,
+uint8_t* ScaleToScratch(PictureConverter& converter, const AVFrame& picture, int width, int height,
                         AVPixelFormat format, int pixel_bytes, int* stride);

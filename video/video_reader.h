@@ -12,20 +12,15 @@
 #include "footage/item_registry.h"
 #include "footage/stream_reader.h"
 #include "footage/video_position.h"
+#include "video/picture_converter.h"
 #include "video/read_ahead.h"
 
 struct VideoReader {
   StreamReader stream;  // the video stream's demuxer and decoder
   FramePtr picture;     // receives every picture; holds the one delivered last
 
-  // ---- kept for the conversion
-  SwsPtr scaler;  // while the source and destination are unchanged
-  struct ScalerKey {
-    int source_width, source_height, source_format, width, height, format, threads;
-    bool operator==(const ScalerKey&) const = default;
-  } scaler_key{};
-  AvBufferPtr<uint8_t> scratch;
-  int32_t scratch_size = 0;
+  // ---- kept for the conversion, which runs outside the item's lock
+  std::shared_ptr<PictureConverter> converter = std::make_shared<PictureConverter>();
 
   // ---- carried from one frame request to the next
   uint64_t cache_id = 0;  // the item's key in the picture cache (0: none)

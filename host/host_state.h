@@ -37,6 +37,7 @@ struct HandleRecord {
   int locks = 0;
   bool live = true;
   bool made_by_plugin = true;
+  size_t number = 0;  // its place in `handles`
 };
 
 // An in-spec (footage item): the handle is the address of `master`.
@@ -71,8 +72,11 @@ struct Host::State {
   std::vector<Fault> faults;
   std::array<int, kOpCount> counts{};
 
-  std::vector<std::unique_ptr<HandleRecord>> handles;
+  std::vector<std::unique_ptr<HandleRecord>> handles;  // freed ones stay, to catch their use
   std::unordered_map<const void*, HandleRecord*> handle_index;
+  // The live ones in the order they were made: the leak and lock checks run
+  // after every call of a long fuzzing run, over thousands of freed records.
+  std::map<size_t, HandleRecord*> live_handles;
   std::vector<std::unique_ptr<InSpecRecord>> specs;
   std::unordered_map<const void*, InSpecRecord*> spec_index;
 

@@ -25,8 +25,10 @@ HandleRecord* Host::State::NewRecord(const std::string& name, size_t size, bool 
   record->name = name;
   record->made_by_plugin = by_plugin;
   HandleRecord* raw = record.get();
+  raw->number = handles.size();
   handles.push_back(std::move(record));
   handle_index[HandleOf(raw)] = raw;
+  live_handles[raw->number] = raw;
   return raw;
 }
 
@@ -100,6 +102,7 @@ A_Err FreeMemHandle(AEGP_MemHandle handle) {
     record->live = false;
     record->master = nullptr;
     record->data.reset();
+    s.live_handles.erase(record->number);
     return s.Log(op, text, A_Err_NONE);
   });
 }
@@ -236,20 +239,19 @@ void Host::FreeHandle(AEGP_MemHandle handle) {
   record->live = false;
   record->master = nullptr;
   record->data.reset();
+  state_->live_handles.erase(record->number);
 }
 
 size_t Host::LiveHandleCount() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
-  size_t count = 0;
-  for (const auto& record : state_->handles) count += record->live ? 1 : 0;
-  return count;
+  return state_->live_handles.size();
 }
 
 std::vector<std::string> Host::LiveHandleNames() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   std::vector<std::string> names;
-  for (const auto& record : state_->handles) {
-    if (record->live && record->made_by_plugin) names.push_back(record->name);
+  for (const auto& [number, record] : state_->live_handles) {
+    if (record->made_by_plugin) names.push_back(record->name);
   }
   return names;
 }
@@ -257,7 +259,7 @@ std::vector<std::string> Host::LiveHandleNames() const {
 size_t Host::LockedHandleCount() const {
   std::lock_guard<std::mutex> lock(state_->mutex);
   size_t count = 0;
-  for (const auto& record : state_->handles) count += record->live && record->locks > 0 ? 1 : 0;
+  for (const auto& [number, record] : state_->live_handles) count += record->locks > 0 ? 1 : 0;
   return count;
 }
 

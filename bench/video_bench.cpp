@@ -1,4 +1,5 @@
 // zarn-bench video [FILE...] [--requests N] [--seed S] [--items N]
+//                  [--only random,playback,many,access]
 //
 // For each file (default: the 60 s 1080p H.264 and HEVC clips and the 20 s
 // 4K HEVC Main 10 clip in the build tree's bench-media/, made by `cmake
@@ -140,8 +141,13 @@ void BenchManyItems(standin::Host& host, const std::string& path, const Times& t
   std::fflush(stdout);
 }
 
+// Which parts of the run to do (--only); all by default.
+struct Parts {
+  bool random = true, playback = true, many = true, access = true;
+};
+
 int BenchFile(const std::string& path, const std::string& module_path, int requests, uint32_t seed,
-              int items) {
+              int items, const Parts& parts) {
   std::printf("== %s\n", path.c_str());
   Times times{};
   int frames = 0;
@@ -166,7 +172,8 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
     return 1;
   }
   standin::World world(kWidth, kHeight);
-  BenchRandomAccess(host, path, times, std::max(frames - 1, 1), requests, seed, world);
+  if (parts.random)
+    BenchRandomAccess(host, path, times, std::max(frames - 1, 1), requests, seed, world);
 
   auto timed_import = [&](double* seconds) {
     A_Err err = 0;
@@ -179,6 +186,11 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
   // Playback: the plain loop, decode only, the module, and the module with
   // each frame's sound take turns, twice, and the better run of each counts,
   // so the machine's drift during the run moves them alike.
+  if (!parts.playback) {
+    if (parts.many && items > 1) BenchManyItems(host, path, times, frames, items, world);
+    if (parts.access) BenchAccessPatterns(path, module_path, times, frames, seed);
+    return 0;
+  }
   int frames1 = 0;
   const double plain1_fps = PlainPlayback(path, 1, &frames1);
   double plain_fps = 0, decode_fps = 0, module_fps = 0, sound_fps = 0, import_s = 0,
@@ -220,8 +232,8 @@ int BenchFile(const std::string& path, const std::string& module_path, int reque
                 sound_fps, sound_fps / module_fps);
   }
   std::fflush(stdout);
-  if (items > 1) BenchManyItems(host, path, times, frames, items, world);
-  BenchAccessPatterns(path, module_path, times, frames, seed);
+  if (parts.many && items > 1) BenchManyItems(host, path, times, frames, items, world);
+  if (parts.access) BenchAccessPatterns(path, module_path, times, frames, seed);
   return 0;
 }
 
@@ -236,6 +248,7 @@ int main(int argc, char** argv) {
   if (argc < 2 || std::strcmp(argv[1], "video") != 0) {
     std::fprintf(stderr,
                  "usage: zarn-bench video [FILE...] [--requests N] [--seed S] [--items N]\n"
+                 "                        [--only random,playback,many,access]\n"
                  "       zarn-bench deep [FILE]\n"
                  "       zarn-bench import [INTACT KILLED]\n");
     return 2;
@@ -244,12 +257,19 @@ int main(int argc, char** argv) {
   int requests = 40;
   int items = 24;
   uint32_t seed = 1207;
+  Parts parts;
   for (int i = 2; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--requests" && i + 1 < argc) {
       requests = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--items" && i + 1 < argc) {
       items = std::max(0, std::atoi(argv[++i]));
+    } else if (arg == "--only" && i + 1 < argc) {
+      const std::string only = std::string(",") + argv[++i] + ",";
+      const auto has = [&](const char* part) {
+        return only.find(std::string(",") + part + ",") != std::string::npos;
+      };
+      parts = Parts{has("random"), has("playback"), has("many"), has("access")};
     } else if (arg == "--seed" && i + 1 < argc) {
       seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 10));
     } else {
@@ -266,6 +286,6 @@ int main(int argc, char** argv) {
   av_log_set_level(AV_LOG_ERROR);
   int status = 0;
   for (const std::string& file : files)
-    status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed, items);
+    status |= BenchFile(file, ZARN_MODULE_PATH, requests, seed, items, parts);
   return status;
 }

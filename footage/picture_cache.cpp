@@ -12,6 +12,7 @@ void PictureCache::SetBounds(size_t module_bytes, size_t item_bytes) {
   const std::lock_guard<std::mutex> hold(mutex_);
   module_bound_ = module_bytes;
   item_bound_ = std::min(item_bytes, module_bytes);
+  for (auto& [id, item] : items_) EndAheadLocked(item, INT64_MAX);
   EvictLocked(nullptr);
 }
 
@@ -35,11 +36,55 @@ size_t PictureCache::PictureBytes(const AVFrame& picture) {
 }
 
 void PictureCache::EraseLocked(Item& item, std::map<int64_t, Entry>::iterator at) {
-  item.bytes -= at->second.bytes;
-  bytes_ -= at->second.bytes;
+  Entry& entry = at->second;
+  item.bytes -= entry.bytes;
+  bytes_ -= entry.bytes;
   --pictures_;
-  lru_.erase(at->second.in_lru);
+  if (entry.ahead) {
+    item.ahead_bytes -= entry.bytes;
+    ahead_bytes_ -= entry.bytes;
+  } else {
+    lru_.erase(entry.in_lru);
+  }
   item.by_ts.erase(at);
+}
+
+bool PictureCache::RoomAheadLocked(const Item& item, size_t bytes) const {
+  return ahead_bytes_ + bytes <= module_bound_ / 4 && item.ahead_bytes + bytes <= item_bound_ / 2;
+}
+
+bool PictureCache::RoomAhead(uint64_t item, size_t bytes) const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  if (module_bound_ == 0 || item_bound_ == 0) return false;
+  const auto owner = items_.find(item);
+  if (owner == items_.end()) return RoomAheadLocked(Item{}, bytes);
+  return RoomAheadLocked(owner->second, bytes);
+}
+
+// A picture held ahead becomes an ordinary one: most recently used when a
+// request found it, least when it was passed by.
+void PictureCache::SettleLocked(Item& item, Entry& entry, bool used) {
+  if (!entry.ahead) return;
+  entry.ahead = false;
+  item.ahead_bytes -= entry.bytes;
+  ahead_bytes_ -= entry.bytes;
+  entry.in_lru = used ? lru_.insert(lru_.begin(), &entry) : lru_.insert(lru_.end(), &entry);
+}
+
+// Settles the item's pictures held ahead that lie before `before`.
+void PictureCache::EndAheadLocked(Item& item, int64_t before) {
+  for (auto at = item.by_ts.begin(); item.ahead_bytes > 0 && at != item.by_ts.end(); ++at) {
+    if (at->first >= before) break;
+    SettleLocked(item, at->second, false);
+  }
+}
+
+void PictureCache::EndAhead(uint64_t item) {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  const auto owner = items_.find(item);
+  if (owner == items_.end() || owner->second.ahead_bytes == 0) return;
+  EndAheadLocked(owner->second, INT64_MAX);
+  EvictLocked(nullptr);
 }
 
 // Least recently used out first, while the module is over its bound, or an
@@ -63,13 +108,14 @@ void PictureCache::EvictLocked(const Item* grown) {
   }
 }
 
-void PictureCache::Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_t prev) {
+void PictureCache::Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_t prev,
+                       bool ahead) {
   const std::lock_guard<std::mutex> hold(mutex_);
   if (module_bound_ == 0 || item_bound_ == 0 || prev >= ts) return;
   Item& owner = items_[item];
   const auto existing = owner.by_ts.find(ts);
   if (existing != owner.by_ts.end()) {
-    lru_.splice(lru_.begin(), lru_, existing->second.in_lru);
+    if (!existing->second.ahead) lru_.splice(lru_.begin(), lru_, existing->second.in_lru);
     return;
   }
   const size_t bytes = PictureBytes(picture);
@@ -77,9 +123,15 @@ void PictureCache::Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_
   FramePtr copy(av_frame_alloc());
   if (!copy || av_frame_ref(copy.get(), &picture) < 0) return;  // not kept: only work saved
   Entry& entry = owner.by_ts[ts];
-  entry = Entry{item, ts, prev, std::move(copy), bytes, {}};
-  lru_.push_front(&entry);
-  entry.in_lru = lru_.begin();
+  entry = Entry{item, ts, prev, std::move(copy), bytes, lru_.end(), false};
+  if (ahead) {  // decoding ahead asked for room first (RoomAhead)
+    entry.ahead = true;
+    owner.ahead_bytes += bytes;
+    ahead_bytes_ += bytes;
+  } else {
+    lru_.push_front(&entry);
+    entry.in_lru = lru_.begin();
+  }
   owner.bytes += bytes;
   bytes_ += bytes;
   ++pictures_;
@@ -96,7 +148,13 @@ FramePtr PictureCache::Find(uint64_t item, int64_t low, int64_t* ts, int64_t* pr
   if (at == owner->second.by_ts.end() || at->second.prev >= low) return nullptr;
   FramePtr copy(av_frame_alloc());
   if (!copy || av_frame_ref(copy.get(), at->second.picture.get()) < 0) return nullptr;
-  lru_.splice(lru_.begin(), lru_, at->second.in_lru);
+  // What was held ahead up to here has been asked for or passed by.
+  EndAheadLocked(owner->second, at->first);
+  if (at->second.ahead) {
+    SettleLocked(owner->second, at->second, true);
+  } else {
+    lru_.splice(lru_.begin(), lru_, at->second.in_lru);
+  }
   if (ts != nullptr) *ts = at->first;
   if (prev != nullptr) *prev = at->second.prev;
   return copy;

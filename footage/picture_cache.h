@@ -6,6 +6,12 @@
 // knows which picture a sequential decode shows from any time between the
 // two, and answers exactly that, or nothing.
 //
+// Pictures decoded ahead of playback are held until a request finds them,
+// passes them by, or the item stops playing in order: evicting them first
+// would leave the decoder past a picture the host is about to ask for, and
+// cost a seek to get it back. They may fill a quarter of the module's bound
+// and half an item's; decoding ahead waits for room.
+//
 // One cache serves every item; it takes its own lock for each call and
 // hands out new references, so a picture evicted while an item converts it
 // stays alive until that item lets go.
@@ -37,7 +43,15 @@ class PictureCache {
   // Keeps a reference to `picture`, shown at `ts`, for `item`. `prev` is the
   // timestamp of the picture before it (INT64_MIN when it is the stream's
   // first); a picture whose predecessor is not known is not kept.
-  void Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_t prev);
+  // `ahead`: decoded ahead of playback, held as above.
+  void Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_t prev, bool ahead = false);
+
+  // Whether `item` may decode another picture of `bytes` ahead. Items that
+  // decode ahead at once may each pass the bound by the picture they ask for.
+  bool RoomAhead(uint64_t item, size_t bytes) const;
+
+  // The pictures `item` decoded ahead become ordinary ones, evicted first.
+  void EndAhead(uint64_t item);
 
   // A new reference to the picture a sequential decode of `item` shows from
   // `low` on (the first at or after it), when the cache knows it; null
@@ -64,13 +78,18 @@ class PictureCache {
     int64_t prev;
     FramePtr picture;
     size_t bytes;
-    Lru::iterator in_lru;
+    Lru::iterator in_lru;  // lru_.end() while held ahead
+    bool ahead = false;
   };
   struct Item {
     std::map<int64_t, Entry> by_ts;
     size_t bytes = 0;
+    size_t ahead_bytes = 0;
   };
 
+  bool RoomAheadLocked(const Item& item, size_t bytes) const;
+  void SettleLocked(Item& item, Entry& entry, bool used);
+  void EndAheadLocked(Item& item, int64_t before);
   void EvictLocked(const Item* grown);
   void EraseLocked(Item& item, std::map<int64_t, Entry>::iterator at);
 
@@ -78,6 +97,7 @@ class PictureCache {
   size_t module_bound_ = kDefaultModuleBytes;
   size_t item_bound_ = kDefaultItemBytes;
   size_t bytes_ = 0;
+  size_t ahead_bytes_ = 0;
   size_t pictures_ = 0;
   Lru lru_;  // most recently used first
   std::unordered_map<uint64_t, Item> items_;

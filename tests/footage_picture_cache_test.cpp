@@ -89,6 +89,37 @@ TEST_F(Cache, StaysWithinItsBoundsLeastRecentlyUsedFirst) {
   EXPECT_EQ(cache_.Pictures(), 0u);
 }
 
+// Pictures decoded ahead stay until asked for or passed by, however full
+// the cache; a quarter of the module's bound and half an item's may be held.
+TEST_F(Cache, PicturesDecodedAheadStayUntilAskedFor) {
+  cache_.SetBounds(8 * one_, 8 * one_);
+  EXPECT_TRUE(cache_.RoomAhead(1, 2 * one_));
+  EXPECT_FALSE(cache_.RoomAhead(1, 2 * one_ + 1));
+  cache_.Put(1, *Picture(1), 0, INT64_MIN, /*ahead=*/true);
+  cache_.Put(1, *Picture(2), 40, 0, /*ahead=*/true);
+  EXPECT_FALSE(cache_.RoomAhead(2, 1)) << "the module's quarter is taken";
+  for (int i = 0; i < 10; ++i)
+    cache_.Put(2, *Picture(static_cast<uint8_t>(20 + i)), 40 * i, 40 * i - 40);
+  EXPECT_LE(cache_.Bytes(), 8 * one_);
+  EXPECT_EQ(Mark(cache_.Find(1, 1)), 2) << "held through item 2's pictures";
+  // Asked for at 40, so 0 was passed by: both ordinary again, room ahead.
+  EXPECT_TRUE(cache_.RoomAhead(2, 2 * one_));
+  for (int i = 10; i < 20; ++i)
+    cache_.Put(2, *Picture(static_cast<uint8_t>(20 + i)), 40 * i, 40 * i - 40);
+  EXPECT_EQ(cache_.Find(1, 0), nullptr) << "then evicted like any other";
+
+  // Held pictures the item stops playing toward are let go.
+  cache_.Put(3, *Picture(7), 0, INT64_MIN, /*ahead=*/true);
+  cache_.EndAhead(3);
+  EXPECT_TRUE(cache_.RoomAhead(2, 2 * one_));
+  for (int i = 20; i < 30; ++i)
+    cache_.Put(2, *Picture(static_cast<uint8_t>(20 + i)), 40 * i, 40 * i - 40);
+  EXPECT_EQ(cache_.Bytes(3), 0u);
+  cache_.Put(3, *Picture(8), 0, INT64_MIN, /*ahead=*/true);
+  cache_.Forget(3);
+  EXPECT_TRUE(cache_.RoomAhead(3, 2 * one_)) << "forgetting the item counts its held ones out";
+}
+
 TEST_F(Cache, AReferenceOutlivesEvictionAndForget) {
   cache_.Put(3, *Picture(42), 0, INT64_MIN);
   FramePtr held = cache_.Find(3, 0);

@@ -286,6 +286,33 @@ TEST(ReadAhead, DecodesAheadOfPlayingOrderOnly) {
   }
 }
 
+// Many items playing in turn, more than a small cache holds ahead for all of
+// them: what an item decoded ahead stays until it is asked for, or the
+// decoder, already past it, would have to seek back for it.
+TEST(ReadAhead, ManyItemsInTurnNeverSeekBack) {
+  if (!zarn_test::SeeksCounted()) GTEST_SKIP() << "seeks are not counted here";
+  const zarn_test::EnvSetting cache("ZARN_CACHE_MB", "1");
+  const ReferenceVideo ref = DecodeReference(zarn_test::MediaPath("long_gop_h264.mkv"));
+  ASSERT_TRUE(ref.ok) << ref.error;
+  PluginSession session;
+  ASSERT_TRUE(session.ready()) << session.error;
+  std::vector<AEIO_InSpecH> specs(12);
+  for (AEIO_InSpecH& spec : specs) {
+    A_Err err = 0;
+    spec = session.Import("long_gop_h264.mkv", &err);
+    ASSERT_EQ(err, A_Err_NONE);
+  }
+  standin::World world(ref.width, ref.height);
+  int64_t before = 0;  // after each item's first request, which opens its file
+  for (int i = 0; i < 24; ++i) {
+    for (AEIO_InSpecH spec : specs) ASSERT_TRUE(Delivers(session, spec, ref, ref.TimeOf(i), world));
+    if (i == 0) before = zarn_test::SeekCount();
+  }
+  EXPECT_EQ(zarn_test::SeekCount() - before, 0);
+  for (AEIO_InSpecH spec : specs) EXPECT_EQ(session.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(session.Clean());
+}
+
 // After a seek the cache holds a few pictures before the target for steps
 // back; while the host plays backward, a seek decodes as many as the cache
 // can give them, so later steps back need no seek.

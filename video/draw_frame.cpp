@@ -80,6 +80,13 @@ Known KnownAnswer(const VideoReader& video, int64_t target, int64_t low) {
   return FrameTimestamp(*video.picture) >= low ? Known::kHeld : Known::kUnknown;
 }
 
+// What one of the decoder's pictures holds, near enough.
+int64_t PictureBytesOf(const AVCodecContext& decoder) {
+  const int64_t bytes =
+      av_image_get_buffer_size(decoder.pix_fmt, decoder.width, decoder.height, 1);
+  return std::max<int64_t>(bytes > 0 ? bytes : int64_t{decoder.width} * decoder.height * 4, 1);
+}
+
 // How far before the window a search after a seek decodes every picture, so
 // that steps back find them in the picture cache. While the host plays
 // backward, as many frames as three quarters of the item's share of the
@@ -91,9 +98,7 @@ int64_t Stretch(const VideoReader& video, int64_t per) {
   constexpr int64_t kAroundPoint = 8;
   const PictureCache& cache = PictureCache::Module();
   if (!cache.enabled()) return 0;
-  const AVCodecContext& decoder = *video.stream.decoder;
-  int64_t bytes = av_image_get_buffer_size(decoder.pix_fmt, decoder.width, decoder.height, 1);
-  if (bytes <= 0) bytes = int64_t{decoder.width} * decoder.height * 4;
+  const int64_t bytes = PictureBytesOf(*video.stream.decoder);
   const int64_t fit = static_cast<int64_t>(cache.item_bound() / 4 * 3) / bytes;
   const int64_t frames =
       std::clamp<int64_t>(video.stepping_back ? fit : std::min(fit, kAroundPoint), 2, 64);
@@ -265,7 +270,14 @@ bool StepAhead(VideoReader& video) {
   const int64_t low = next - per / 2;
   bool more = true;
   if (!video.picture_held || FrameTimestamp(*video.picture) < low) {
+    // Only what the cache will hold until it is asked for.
+    const auto bytes = static_cast<size_t>(PictureBytesOf(*video.stream.decoder));
+    if (!PictureCache::Module().RoomAhead(video.cache_id, bytes)) return false;
     video.position = VideoPosition::kUnknown;
+    struct Ahead {
+      bool& flag;
+      ~Ahead() { flag = false; }
+    } ahead{video.decoding_ahead = true};
     more = Search(video, SearchStart::kReadOn, low, per) == SearchEnd::kFound;
   }
   video.position = VideoPosition::kAfterTarget;
@@ -285,6 +297,7 @@ void PlanAhead(VideoReader& video, FootageItem& item, int64_t target, int64_t pe
   // timestamps are kept in.
   const bool countable = per > 0 && per <= kPtsLimit / 128;
   if (depth <= 0 || !countable || !in_order || !PictureCache::Module().enabled()) {
+    if (video.ahead_until != INT64_MIN) PictureCache::Module().EndAhead(video.cache_id);
     video.ahead_until = INT64_MIN;
     return;
   }

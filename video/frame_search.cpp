@@ -31,7 +31,7 @@ void Chain(VideoReader& video, const AVFrame& picture, int64_t ts) {
   const bool linked =
       video.chain_known && ts > video.chain_ts && video.chain_ts >= video.skipped_up_to;
   if (linked && video.cache_id != 0) {
-    PictureCache::Module().Put(video.cache_id, picture, ts, video.chain_ts);
+    PictureCache::Module().Put(video.cache_id, picture, ts, video.chain_ts, video.decoding_ahead);
   }
   // The next picture follows this one, unless this one came out of display
   // order (then nothing is known of what lies before the next).

@@ -1,8 +1,12 @@
 #include "video/video_reader.h"
 
+#include "footage/picture_cache.h"
+
 template <>
 void ReaderDelete<VideoReader>::operator()(VideoReader* reader) const {
-  delete reader;
+  const uint64_t cache_id = reader->cache_id;
+  delete reader;  // stops decoding ahead first
+  if (cache_id != 0) PictureCache::Module().EndAhead(cache_id);
 }
 
 VideoReader* OpenedVideo(const FootageOptions& record, const ItemUse& use) {

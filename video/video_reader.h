@@ -46,6 +46,7 @@ struct VideoReader {
   bool stepping_back = false;        // this request came about one frame before the last
   int64_t ahead_until = INT64_MIN;   // decode on while the next target is at most this
   int64_t ahead_per = 0;             // one frame
+  bool decoding_ahead = false;       // the worker is decoding: the cache holds what it puts
   // Last, so that it stops before anything it works on goes.
   std::unique_ptr<ReadAhead> read_ahead;
 };

@@ -35,6 +35,7 @@
 #include "footage/footage_item.h"
 #include "footage/frame_rate.h"
 #include "footage/item_registry.h"
+#include "footage/local_file.h"
 #include "footage/media_values.h"
 #include "footage/packet_tail.h"
 #include "footage/picture_facts.h"
@@ -62,10 +63,8 @@ int FirstStreamOf(const AVFormatContext& format, AVMediaType type) {
 }
 
 FormatContextPtr OpenProbed(const char* path) {
-  AVFormatContext* raw = nullptr;
-  // avformat_open_input frees the context itself when it fails.
-  if (avformat_open_input(&raw, path, nullptr, nullptr) != 0) return nullptr;
-  FormatContextPtr format(raw);
+  FormatContextPtr format = OpenLocalFile(path, nullptr);
+  if (!format) return nullptr;
   if (avformat_find_stream_info(format.get(), nullptr) < 0) return nullptr;
   return format;
 }
@@ -91,8 +90,12 @@ bool CheckDuration(AVFormatContext& format, std::span<const int> streams, Footag
   if (const auto end = LastPacketEnd(format, streams)) {
     const int64_t origin_us = OriginMicroseconds(record.origin);
     const bool estimated = format.duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
-    if (*end > origin_us && !HeaderDurationHolds(format.duration, estimated, *end - origin_us)) {
-      told_us = *end - origin_us;
+    int64_t span = 0;
+    // An origin far enough below the end (or one too far to count in
+    // microseconds at all) spans more than any host time holds.
+    if (*end > origin_us && __builtin_sub_overflow(*end, origin_us, &span)) return false;
+    if (*end > origin_us && !HeaderDurationHolds(format.duration, estimated, span)) {
+      told_us = span;
       const ContainerValues values = ContainerValuesFrom(format.bit_rate, told_us);
       record.duration = values.duration;
       record.file_size = values.file_size > 0 ? values.file_size : avio_size(format.pb);

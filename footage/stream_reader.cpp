@@ -1,6 +1,7 @@
 #include "footage/stream_reader.h"
 
 #include "footage/decoding.h"
+#include "footage/local_file.h"
 
 namespace {
 
@@ -27,9 +28,8 @@ bool SameStream(const AVFormatContext& format, const StreamFacts& facts) {
 
 FormatContextPtr OpenStreamDemuxer(const MediaSource& source, const StreamFacts& facts) {
   if (!facts.params) return nullptr;
-  AVFormatContext* raw = nullptr;
-  if (avformat_open_input(&raw, source.path.c_str(), source.format, nullptr) != 0) return nullptr;
-  FormatContextPtr format(raw);
+  FormatContextPtr format = OpenLocalFile(source.path.c_str(), source.format);
+  if (!format) return nullptr;
   const bool listed = (format->ctx_flags & AVFMTCTX_NOHEADER) == 0 && SameStream(*format, facts);
   if (!listed &&
       (avformat_find_stream_info(format.get(), nullptr) < 0 || !SameStream(*format, facts))) {

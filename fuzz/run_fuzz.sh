@@ -42,9 +42,11 @@ for target in $targets; do
   esac
   work=$build/work/$target
   mkdir -p "$work"
+  # Inputs that once failed, kept so that every run tries them again.
+  regressions=$root/fuzz/regressions/${target%_fuzzer}
   echo "fuzzing $target for ${seconds}s"
   # stdin is /dev/null: a block may name any file, /dev/stdin included.
-  if ! nice -n 15 "$build/$target" "$work" "$seeds" -max_total_time="$seconds" \
+  if ! nice -n 15 "$build/$target" "$work" "$seeds" "$regressions" -max_total_time="$seconds" \
       -max_len="$max_len" -rss_limit_mb=3072 -timeout=30 -print_final_stats=1 \
       -artifact_prefix="$build/crashes/$target-" </dev/null 2>"$build/logs/$target.log"; then
     status=1

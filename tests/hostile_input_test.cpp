@@ -285,7 +285,10 @@ TEST(HostileFiles, NonMediaIsRefusedWithTwoAndLeavesNothing) {
                                MediaPath("subtitles.mkv"), MediaPath("attachment_only.mkv"),
                                MediaPath("rate_over_1000_only.mkv"),
                                (cwd.dir() / "a folder.mkv").string(),
-                               (cwd.dir() / "no such file.mkv").string(), "/dev/null"};
+                               (cwd.dir() / "no such file.mkv").string(), "/dev/null",
+                               // not files: a listening socket would wait for ever
+                               "udplite:#clip.mkv", "udp://127.0.0.1:9?timeout=-1#x.mkv",
+                               "tcp://127.0.0.1:9?listen=1#x.mkv"};
   for (const std::string& path : cases) {
     SCOPED_TRACE(path);
     EXPECT_EQ(ImportAndExercise(path), A_Err_STRUCT);

@@ -94,7 +94,7 @@ bool CheckDuration(AVFormatContext& format, std::span<const int> streams, Footag
     // An origin far enough below the end (or one too far to count in
     // microseconds at all) spans more than any host time holds.
     if (*end > origin_us && __builtin_sub_overflow(*end, origin_us, &span)) return false;
-    if (*end > origin_us && !HeaderDurationHolds(format.duration, estimated, span)) {
+    if (span > 0 && !HeaderDurationHolds(format.duration, estimated, span)) {
       told_us = span;
       const ContainerValues values = ContainerValuesFrom(format.bit_rate, told_us);
       record.duration = values.duration;

@@ -43,22 +43,22 @@ void PictureCache::EraseLocked(Item& item, std::map<int64_t, Entry>::iterator at
   if (entry.ahead) {
     item.ahead_bytes -= entry.bytes;
     ahead_bytes_ -= entry.bytes;
+    item.ahead.erase(entry.ts);
   } else {
     lru_.erase(entry.in_lru);
   }
   item.by_ts.erase(at);
 }
 
-bool PictureCache::RoomAheadLocked(const Item& item, size_t bytes) const {
-  return ahead_bytes_ + bytes <= module_bound_ / 4 && item.ahead_bytes + bytes <= item_bound_ / 2;
+bool PictureCache::RoomAheadLocked(size_t item_ahead_bytes, size_t bytes) const {
+  return ahead_bytes_ + bytes <= module_bound_ / 4 && item_ahead_bytes + bytes <= item_bound_ / 2;
 }
 
 bool PictureCache::RoomAhead(uint64_t item, size_t bytes) const {
   const std::lock_guard<std::mutex> hold(mutex_);
   if (module_bound_ == 0 || item_bound_ == 0) return false;
   const auto owner = items_.find(item);
-  if (owner == items_.end()) return RoomAheadLocked(Item{}, bytes);
-  return RoomAheadLocked(owner->second, bytes);
+  return RoomAheadLocked(owner == items_.end() ? 0 : owner->second.ahead_bytes, bytes);
 }
 
 // A picture held ahead becomes an ordinary one: most recently used when a
@@ -68,21 +68,20 @@ void PictureCache::SettleLocked(Item& item, Entry& entry, bool used) {
   entry.ahead = false;
   item.ahead_bytes -= entry.bytes;
   ahead_bytes_ -= entry.bytes;
+  item.ahead.erase(entry.ts);
   entry.in_lru = used ? lru_.insert(lru_.begin(), &entry) : lru_.insert(lru_.end(), &entry);
 }
 
 // Settles the item's pictures held ahead that lie before `before`.
 void PictureCache::EndAheadLocked(Item& item, int64_t before) {
-  for (auto at = item.by_ts.begin(); item.ahead_bytes > 0 && at != item.by_ts.end(); ++at) {
-    if (at->first >= before) break;
-    SettleLocked(item, at->second, false);
-  }
+  while (!item.ahead.empty() && *item.ahead.begin() < before)
+    SettleLocked(item, item.by_ts.at(*item.ahead.begin()), false);
 }
 
 void PictureCache::EndAhead(uint64_t item) {
   const std::lock_guard<std::mutex> hold(mutex_);
   const auto owner = items_.find(item);
-  if (owner == items_.end() || owner->second.ahead_bytes == 0) return;
+  if (owner == items_.end() || owner->second.ahead.empty()) return;
   EndAheadLocked(owner->second, INT64_MAX);
   EvictLocked(nullptr);
 }
@@ -128,6 +127,7 @@ void PictureCache::Put(uint64_t item, const AVFrame& picture, int64_t ts, int64_
     entry.ahead = true;
     owner.ahead_bytes += bytes;
     ahead_bytes_ += bytes;
+    owner.ahead.insert(ts);
   } else {
     lru_.push_front(&entry);
     entry.in_lru = lru_.begin();

@@ -22,6 +22,7 @@
 #include <list>
 #include <map>
 #include <mutex>
+#include <set>
 #include <unordered_map>
 
 #include "footage/av_owners.h"
@@ -85,9 +86,10 @@ class PictureCache {
     std::map<int64_t, Entry> by_ts;
     size_t bytes = 0;
     size_t ahead_bytes = 0;
+    std::set<int64_t> ahead;  // timestamps of the pictures held ahead
   };
 
-  bool RoomAheadLocked(const Item& item, size_t bytes) const;
+  bool RoomAheadLocked(size_t item_ahead_bytes, size_t bytes) const;
   void SettleLocked(Item& item, Entry& entry, bool used);
   void EndAheadLocked(Item& item, int64_t before);
   void EvictLocked(const Item* grown);

@@ -47,7 +47,7 @@ bool StreamReader::Open(const MediaSource& the_source, const StreamFacts& the_fa
   facts = &the_facts;
   format = OpenStreamDemuxer(the_source, the_facts);
   if (!format) return false;
-  decoder = OpenDecoder(*the_facts.params, the_facts.time_base);
+  decoder = OpenDecoder(*the_facts.params, the_facts.time_base, threads);
   packet.reset(av_packet_alloc());
   return decoder && packet;
 }
@@ -104,8 +104,8 @@ void StreamReader::Forget() {
   av_packet_unref(packet.get());
 }
 
-void StreamReader::Seek(int64_t ts) {
-  avcodec_flush_buffers(decoder.get());
+void StreamReader::Seek(int64_t ts, bool fresh_decoder) {
+  if (!fresh_decoder || !RenewDecoder()) avcodec_flush_buffers(decoder.get());
   Forget();
   at_start = false;
   AVFormatContext* demuxer = format.get();
@@ -135,7 +135,7 @@ void StreamReader::SeekToStart(int64_t start, bool fresh_decoder) {
 }
 
 bool StreamReader::RenewDecoder() {
-  CodecContextPtr fresh = OpenDecoder(*facts->params, facts->time_base);
+  CodecContextPtr fresh = OpenDecoder(*facts->params, facts->time_base, threads);
   if (!fresh) return false;
   decoder = std::move(fresh);
   drained = false;

@@ -33,6 +33,7 @@ struct StreamReader {
   bool packet_waiting = false;
   bool at_start = true;  // nothing read since the demuxer opened
   bool drained = false;  // the end of input was sent; a seek starts decoding again
+  int threads = 0;       // the decoder's threads (0: automatic), for every decoder opened
 
   // Opens the demuxer and the decoder; false, with the reader unusable, when
   // either cannot be had.
@@ -45,10 +46,11 @@ struct StreamReader {
   // frame is left before a seek.
   bool NextFrame(AVFrame* frame, PacketWatch* watch = nullptr);
 
-  // Flushes the decoder and seeks the stream backward to `ts` (the key frame
-  // at or before it). A seek that fails leaves the demuxer where it stood;
-  // frames still carry their timestamps.
-  void Seek(int64_t ts);
+  // Flushes the decoder, or with `fresh_decoder` replaces it, and seeks the
+  // stream backward to `ts` (the key frame at or before it). A seek that
+  // fails leaves the demuxer where it stood; frames still carry their
+  // timestamps.
+  void Seek(int64_t ts, bool fresh_decoder = false);
 
   // Flushes the decoder, or with `fresh_decoder` replaces it (RenewDecoder),
   // and puts the demuxer at the start of the file: a fresh demuxer (a seek by

@@ -1,13 +1,16 @@
 // The picture cache's own rules, without a file: what it answers (only a
 // picture whose predecessor proves nothing lies between), what it keeps
-// within its bounds, and who goes first when it is full.
+// within its bounds, and who goes first when it is full; and the share of
+// the cores that the items filling it decode with.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 
+#include "footage/decoder_threads.h"
 #include "footage/picture_cache.h"
 
 extern "C" {
+#include <libavutil/cpu.h>
 #include <libavutil/frame.h>
 }
 
@@ -131,6 +134,26 @@ TEST_F(Cache, AReferenceOutlivesEvictionAndForget) {
   cache_.SetBounds(10 * one_, one_ / 2);
   cache_.Put(3, *Picture(1), 0, INT64_MIN);
   EXPECT_EQ(cache_.Pictures(), 0u);
+}
+
+// An item alone decodes on automatic threads; items playing together split
+// the cores, one thread each at least; an item quiet for longer than the
+// window gives its share back, and so does one that closed its decoder.
+TEST(DecoderThreadShare, SplitsTheCoresAmongItemsPlaying) {
+  const struct {
+    int cores, playing, threads;
+  } shares[] = {{2, 1, 0}, {2, 2, 1}, {2, 24, 1}, {8, 2, 4}, {16, 3, 5}, {1, 0, 0}};
+  for (const auto& c : shares) EXPECT_EQ(ThreadShare(c.cores, c.playing), c.threads) << c.cores << " " << c.playing;
+
+  DecoderThreads threads;
+  const auto t0 = DecoderThreads::Clock::time_point{};
+  const int together = ThreadShare(av_cpu_count(), 2);
+  threads.NotePlaying(1, t0);
+  EXPECT_EQ(threads.Share(2, t0 + std::chrono::seconds(1)), together);
+  EXPECT_EQ(threads.Share(2, t0 + DecoderThreads::kPlayingWindow + std::chrono::seconds(1)), 0);
+  threads.NotePlaying(1, t0 + std::chrono::seconds(5));
+  threads.Forget(1);
+  EXPECT_EQ(threads.Share(2, t0 + std::chrono::seconds(5)), 0);
 }
 
 }  // namespace

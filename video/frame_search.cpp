@@ -165,11 +165,16 @@ void SeekVideo(VideoReader& video, int64_t target, bool from_start) {
   video.chain_known = from_start;
   video.chain_ts = INT64_MIN;
   video.skipped_up_to = INT64_MIN;
+  // The decoder starts afresh here anyway: one opened with another share of
+  // the cores is replaced, so an item left playing alone gets them back.
+  const int threads = PictureDecoderThreads(video.cache_id);
+  const bool renew = threads != video.stream.threads;
+  video.stream.threads = threads;
   if (from_start) {
-    video.stream.SeekToStart(video.stream.facts->start_time);
+    video.stream.SeekToStart(video.stream.facts->start_time, renew);
   } else {
     // A failed seek leaves the demuxer where it stood; the first-picture
     // check then asks for an earlier one.
-    video.stream.Seek(target);
+    video.stream.Seek(target, renew);
   }
 }

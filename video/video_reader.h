@@ -55,3 +55,9 @@ struct VideoReader {
 // uses no picture or the file cannot be opened as the footage it was (black,
 // and the next request tries again).
 VideoReader* OpenedVideo(const FootageOptions& record, const ItemUse& use);
+
+// Threads for a picture decoder of the item opened now: its share of the
+// cores among the items playing (footage/decoder_threads.h). Without
+// decoding ahead, which is what keeps the cores busy across items, a
+// decoder takes every core it can.
+int PictureDecoderThreads(uint64_t item_id);

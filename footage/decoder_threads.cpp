@@ -2,12 +2,8 @@
 
 #include <algorithm>
 
-extern "C" {
-#include <libavutil/cpu.h>
-}
-
 int ThreadShare(int cores, int playing) {
-  if (playing <= 1) return 0;
+  if (playing <= 1 || cores <= 1) return 0;
   return std::max(1, cores / playing);
 }
 
@@ -26,11 +22,11 @@ void DecoderThreads::Forget(uint64_t item) {
   last_asked_.erase(item);
 }
 
-int DecoderThreads::Share(uint64_t item, Clock::time_point now) {
+int DecoderThreads::Playing(uint64_t item, Clock::time_point now) {
   const std::lock_guard<std::mutex> hold(lock_);
   last_asked_[item] = now;
   // Items long quiet are dropped here, so the map holds only those playing.
   (void)std::erase_if(last_asked_,
                       [now](const auto& entry) { return now - entry.second > kPlayingWindow; });
-  return ThreadShare(av_cpu_count(), static_cast<int>(last_asked_.size()));
+  return static_cast<int>(last_asked_.size());
 }

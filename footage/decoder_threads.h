@@ -28,8 +28,8 @@ class DecoderThreads {
   void NotePlaying(uint64_t item, Clock::time_point now = Clock::now());
   // `item` closed its picture decoder.
   void Forget(uint64_t item);
-  // Threads for a picture decoder of `item` opened now (it counts as playing).
-  int Share(uint64_t item, Clock::time_point now = Clock::now());
+  // Items playing now, `item` (which opens a picture decoder) among them.
+  int Playing(uint64_t item, Clock::time_point now = Clock::now());
 
  private:
   std::mutex lock_;

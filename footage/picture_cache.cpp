@@ -54,6 +54,11 @@ bool PictureCache::RoomAheadLocked(size_t item_ahead_bytes, size_t bytes) const 
   return ahead_bytes_ + bytes <= module_bound_ / 4 && item_ahead_bytes + bytes <= item_bound_ / 2;
 }
 
+size_t PictureCache::RoomAheadBytes() const {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  return module_bound_ / 4;
+}
+
 bool PictureCache::RoomAhead(uint64_t item, size_t bytes) const {
   const std::lock_guard<std::mutex> hold(mutex_);
   if (module_bound_ == 0 || item_bound_ == 0) return false;

@@ -51,6 +51,9 @@ class PictureCache {
   // decode ahead at once may each pass the bound by the picture they ask for.
   bool RoomAhead(uint64_t item, size_t bytes) const;
 
+  // What the pictures of all items held ahead may take together.
+  size_t RoomAheadBytes() const;
+
   // The pictures `item` decoded ahead become ordinary ones, evicted first.
   void EndAhead(uint64_t item);
 

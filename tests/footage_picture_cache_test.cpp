@@ -10,7 +10,6 @@
 #include "footage/picture_cache.h"
 
 extern "C" {
-#include <libavutil/cpu.h>
 #include <libavutil/frame.h>
 }
 
@@ -137,23 +136,22 @@ TEST_F(Cache, AReferenceOutlivesEvictionAndForget) {
 }
 
 // An item alone decodes on automatic threads; items playing together split
-// the cores, one thread each at least; an item quiet for longer than the
-// window gives its share back, and so does one that closed its decoder.
+// the cores, a thread each at least; an item quiet for longer than the
+// window no longer counts as playing, nor one that closed its decoder.
 TEST(DecoderThreadShare, SplitsTheCoresAmongItemsPlaying) {
   const struct {
     int cores, playing, threads;
-  } shares[] = {{2, 1, 0}, {2, 2, 1}, {2, 24, 1}, {8, 2, 4}, {16, 3, 5}, {1, 0, 0}};
+  } shares[] = {{2, 1, 0}, {2, 2, 1}, {2, 24, 1}, {8, 2, 4}, {16, 3, 5}, {1, 4, 0}, {4, 0, 0}};
   for (const auto& c : shares) EXPECT_EQ(ThreadShare(c.cores, c.playing), c.threads) << c.cores << " " << c.playing;
 
   DecoderThreads threads;
   const auto t0 = DecoderThreads::Clock::time_point{};
-  const int together = ThreadShare(av_cpu_count(), 2);
   threads.NotePlaying(1, t0);
-  EXPECT_EQ(threads.Share(2, t0 + std::chrono::seconds(1)), together);
-  EXPECT_EQ(threads.Share(2, t0 + DecoderThreads::kPlayingWindow + std::chrono::seconds(1)), 0);
+  EXPECT_EQ(threads.Playing(2, t0 + std::chrono::seconds(1)), 2);
+  EXPECT_EQ(threads.Playing(2, t0 + DecoderThreads::kPlayingWindow + std::chrono::seconds(1)), 1);
   threads.NotePlaying(1, t0 + std::chrono::seconds(5));
   threads.Forget(1);
-  EXPECT_EQ(threads.Share(2, t0 + std::chrono::seconds(5)), 0);
+  EXPECT_EQ(threads.Playing(2, t0 + std::chrono::seconds(5)), 1);
 }
 
 }  // namespace

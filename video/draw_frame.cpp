@@ -80,11 +80,8 @@ Known KnownAnswer(const VideoReader& video, int64_t target, int64_t low) {
   return FrameTimestamp(*video.picture) >= low ? Known::kHeld : Known::kUnknown;
 }
 
-// What one of the decoder's pictures holds, near enough.
 int64_t PictureBytesOf(const AVCodecContext& decoder) {
-  const int64_t bytes =
-      av_image_get_buffer_size(decoder.pix_fmt, decoder.width, decoder.height, 1);
-  return std::max<int64_t>(bytes > 0 ? bytes : int64_t{decoder.width} * decoder.height * 4, 1);
+  return PictureBytesOf(decoder.pix_fmt, decoder.width, decoder.height);
 }
 
 // How far before the window a search after a seek decodes every picture, so

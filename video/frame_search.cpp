@@ -167,7 +167,7 @@ void SeekVideo(VideoReader& video, int64_t target, bool from_start) {
   video.skipped_up_to = INT64_MIN;
   // The decoder starts afresh here anyway: one opened with another share of
   // the cores is replaced, so an item left playing alone gets them back.
-  const int threads = PictureDecoderThreads(video.cache_id);
+  const int threads = PictureDecoderThreads(video.cache_id, *video.stream.facts->params);
   const bool renew = threads != video.stream.threads;
   video.stream.threads = threads;
   if (from_start) {

@@ -1,5 +1,12 @@
 #include "video/video_reader.h"
 
+#include <algorithm>
+
+extern "C" {
+#include <libavutil/cpu.h>
+#include <libavutil/imgutils.h>
+}
+
 #include "footage/decoder_threads.h"
 #include "footage/picture_cache.h"
 
@@ -11,9 +18,24 @@ void ReaderDelete<VideoReader>::operator()(VideoReader* reader) const {
   DecoderThreads::Module().Forget(cache_id);
 }
 
-int PictureDecoderThreads(uint64_t item_id) {
-  if (ReadAheadDepth() <= 0 || !PictureCache::Module().enabled()) return 0;
-  return DecoderThreads::Module().Share(item_id);
+int64_t PictureBytesOf(int format, int width, int height) {
+  const int64_t bytes =
+      av_image_get_buffer_size(static_cast<AVPixelFormat>(format), width, height, 1);
+  return std::max<int64_t>(bytes > 0 ? bytes : int64_t{width} * height * 4, 1);
+}
+
+int PictureDecoderThreads(uint64_t item_id, const AVCodecParameters& params) {
+  const int depth = ReadAheadDepth();
+  const PictureCache& cache = PictureCache::Module();
+  if (depth <= 0 || !cache.enabled()) return 0;
+  const int playing = DecoderThreads::Module().Playing(item_id);
+  // Workers decoding ahead keep the cores busy only while every item
+  // playing can hold half its depth ahead; where large pictures fill that
+  // room, requests decode for themselves and want the decoder's own threads.
+  const auto held = static_cast<double>(playing) * ((depth + 1) / 2) *
+                    static_cast<double>(PictureBytesOf(params.format, params.width, params.height));
+  if (held > static_cast<double>(cache.RoomAheadBytes())) return 0;
+  return ThreadShare(av_cpu_count(), playing);
 }
 
 VideoReader* OpenedVideo(const FootageOptions& record, const ItemUse& use) {
@@ -27,7 +49,7 @@ VideoReader* OpenedVideo(const FootageOptions& record, const ItemUse& use) {
   ReaderPtr<VideoReader> video(new VideoReader);
   video->cache_id = item.id;
   video->picture.reset(av_frame_alloc());
-  video->stream.threads = PictureDecoderThreads(item.id);
+  video->stream.threads = PictureDecoderThreads(item.id, *item.video_facts.params);
   if (!video->stream.Open(item.source, item.video_facts) || !video->picture) return nullptr;
   item.video = std::move(video);
   NoteItemOpened(use);

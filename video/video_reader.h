@@ -56,8 +56,11 @@ struct VideoReader {
 // and the next request tries again).
 VideoReader* OpenedVideo(const FootageOptions& record, const ItemUse& use);
 
-// Threads for a picture decoder of the item opened now: its share of the
-// cores among the items playing (footage/decoder_threads.h). Without
-// decoding ahead, which is what keeps the cores busy across items, a
-// decoder takes every core it can.
-int PictureDecoderThreads(uint64_t item_id);
+// What one picture of that format and size holds, near enough (never 0).
+int64_t PictureBytesOf(int format, int width, int height);
+
+// Threads for a picture decoder of the item, for pictures as `params`
+// describe, opened now: its share of the cores among the items playing
+// (footage/decoder_threads.h) while their workers decoding ahead keep the
+// cores busy; otherwise automatic threads.
+int PictureDecoderThreads(uint64_t item_id, const AVCodecParameters& params);

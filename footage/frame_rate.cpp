@@ -31,12 +31,19 @@ AVRational SpacingRate(AVFormatContext& format, const AVStream& stream) {
     }
     av_packet_unref(packet.get());
   }
-  // A span of timestamps from a damaged file is kept within what the
-  // products below can hold.
-  if (count < 2 || high <= low || high - low > (int64_t{1} << 40)) return {0, 1};
+  // A damaged file's timestamps may lie at the ends of the range: neither
+  // the span nor the products below may overflow.
+  int64_t span = 0;
+  int64_t pictures = 0;
+  int64_t ticks = 0;
+  if (count < 2 || __builtin_sub_overflow(high, low, &span) || span <= 0 ||
+      span > (int64_t{1} << 40) ||
+      __builtin_mul_overflow(count - 1, int64_t{stream.time_base.den}, &pictures) ||
+      __builtin_mul_overflow(span, int64_t{stream.time_base.num}, &ticks)) {
+    return {0, 1};
+  }
   AVRational rate{0, 1};
-  av_reduce(&rate.num, &rate.den, (count - 1) * stream.time_base.den,
-            (high - low) * stream.time_base.num, 1 << 20);
+  av_reduce(&rate.num, &rate.den, pictures, ticks, 1 << 20);
   return rate;
 }
 

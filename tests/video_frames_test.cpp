@@ -331,6 +331,32 @@ TEST(ReadAhead, ManyItemsInTurnNeverSeekBack) {
   }
 }
 
+// Frame blending asks each frame twice (N, N+1, N+1, N+2, ...): the repeat
+// keeps playing order, so what was decoded ahead is still held when it is
+// asked for, even in a full cache, and nothing is decoded twice.
+TEST(ReadAhead, BlendingNeighboursNeverSeeksBack) {
+  if (!zarn_test::SeeksCounted()) GTEST_SKIP() << "seeks are not counted here";
+  const zarn_test::EnvSetting cache("ZARN_CACHE_MB", "1");
+  const ReferenceVideo ref = DecodeReference(zarn_test::MediaPath("long_gop_h264.mkv"));
+  ASSERT_TRUE(ref.ok) << ref.error;
+  PluginSession session;
+  ASSERT_TRUE(session.ready()) << session.error;
+  A_Err err = 0;
+  AEIO_InSpecH spec = session.Import("long_gop_h264.mkv", &err);
+  ASSERT_EQ(err, A_Err_NONE);
+  standin::World world(ref.width, ref.height);
+  ASSERT_TRUE(Delivers(session, spec, ref, ref.TimeOf(0), world));  // opens the file
+  const int64_t before = zarn_test::SeekCount();
+  for (int n = 0; n < 90; ++n) {
+    for (const int i : {n, n + 1}) ASSERT_TRUE(Delivers(session, spec, ref, ref.TimeOf(i), world));
+    // The host's own work on the frame, while the worker decodes ahead.
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+  }
+  EXPECT_EQ(zarn_test::SeekCount() - before, 0);
+  EXPECT_EQ(session.Close(spec), A_Err_NONE);
+  EXPECT_TRUE(session.Clean());
+}
+
 // After a seek the cache holds a few pictures before the target for steps
 // back; while the host plays backward, a seek decodes as many as the cache
 // can give them, so later steps back need no seek.

@@ -287,7 +287,9 @@ bool StepAhead(VideoReader& video) {
 // otherwise it stops where it is.
 void PlanAhead(VideoReader& video, FootageItem& item, int64_t target, int64_t per) {
   const int depth = ReadAheadDepth();
-  const bool in_order = video.last_request != INT64_MIN && target > video.last_request &&
+  // The same frame asked again (frame blending asks N, N+1, N+1, N+2, ...)
+  // keeps playing order.
+  const bool in_order = video.last_request != INT64_MIN && target >= video.last_request &&
                         target - video.last_request <= 2 * per;
   video.last_request = target;
   // Frames longer than this could not be counted ahead within the range

@@ -21,7 +21,10 @@ void ReaderDelete<VideoReader>::operator()(VideoReader* reader) const {
 int64_t PictureBytesOf(int format, int width, int height) {
   const int64_t bytes =
       av_image_get_buffer_size(static_cast<AVPixelFormat>(format), width, height, 1);
-  return std::max<int64_t>(bytes > 0 ? bytes : int64_t{width} * height * 4, 1);
+  if (bytes > 0) return bytes;
+  // A size FFmpeg refuses (a damaged header's) counts four bytes a pixel,
+  // within a range the product can hold.
+  return int64_t{std::clamp(width, 1, 1 << 16)} * std::clamp(height, 1, 1 << 16) * 4;
 }
 
 int PictureDecoderThreads(uint64_t item_id, const AVCodecParameters& params) {

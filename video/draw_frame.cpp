@@ -119,7 +119,8 @@ SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per
 bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per,
                    bool whole = false) {
   int64_t seek_to = target;
-  int64_t back = per;
+  // Within ±kPtsLimit / 2, so that the sums below cannot overflow.
+  int64_t back = std::clamp<int64_t>(per, 0, kPtsLimit / 2);
   for (int attempt = 0;; ++attempt) {
     const bool from_start = attempt == kEarlierSeeks;
     SeekVideo(video, seek_to, from_start);
@@ -130,9 +131,11 @@ bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per,
     if (end != SearchEnd::kSeekEarlier || from_start) return end == SearchEnd::kFound;
     // Before the earliest packet or picture this seek reached, so that a
     // demuxer indexed by decode time moves to an earlier key frame.
-    const int64_t base = std::min(seek_to, earliest);
+    // A damaged file's timestamps may lie anywhere: the base is kept within
+    // ±kPtsLimit.
+    const int64_t base = std::clamp(std::min(seek_to, earliest), -kPtsLimit, kPtsLimit);
     seek_to = std::max(base - 1 - back, -kPtsLimit);
-    back = std::min(back * 8, kPtsLimit);
+    back = std::min(back, kPtsLimit / 16) * 8;
   }
 }
 

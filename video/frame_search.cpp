@@ -79,6 +79,12 @@ class SearchWatch final : public PacketWatch {
   SearchState& search_;
 };
 
+// The time one frame after `ts`: unknown past the end of the range, where a
+// damaged file's timestamps may lie.
+int64_t OneFrameOn(int64_t ts, int64_t per) {
+  return ts <= INT64_MAX - per ? ts + per : AV_NOPTS_VALUE;
+}
+
 }  // namespace
 
 int64_t StreamStart(const VideoReader& video) {
@@ -105,7 +111,7 @@ SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int6
         search.prev_known = true;
         search.prev_pts = FrameTimestamp(*video.picture);
         KeepBefore(video, *video.picture);  // receiving replaces it
-        search.next_ts = search.prev_pts + per;
+        search.next_ts = OneFrameOn(search.prev_pts, per);
       } else {
         search.prev_known = video.prev_known;
         search.prev_pts = video.prev_pts;
@@ -140,7 +146,7 @@ SearchEnd DecodeUntilWindow(VideoReader& video, SearchState& search) {
       continue;
     }
     Chain(video, *picture, ts);
-    search.next_ts = ts + search.per;
+    search.next_ts = OneFrameOn(ts, search.per);
     search.earliest = std::min(search.earliest, ts);
     if (search.confirm_first) {
       search.confirm_first = false;

@@ -143,8 +143,16 @@ int64_t Request::StartTimestamp() const {
 }
 
 std::optional<int64_t> Request::Estimate(int64_t timestamp) const {
-  if (timestamp == AV_NOPTS_VALUE) return std::nullopt;
-  return SamplesFromTicks(timestamp - sound_.first_pts, tb_, rate_);
+  // A damaged file's timestamps may lie anywhere: a place beyond ±2^61
+  // samples (tens of thousands of years) places nothing, and the sums made
+  // with a place stay in range.
+  constexpr int64_t kSampleLimit = int64_t{1} << 61;
+  int64_t ticks = 0;
+  if (timestamp == AV_NOPTS_VALUE || __builtin_sub_overflow(timestamp, sound_.first_pts, &ticks))
+    return std::nullopt;
+  const std::optional<int64_t> samples = SamplesFromTicks(ticks, tb_, rate_);
+  if (!samples || *samples > kSampleLimit || *samples < -kSampleLimit) return std::nullopt;
+  return samples;
 }
 
 // Flush, seek and forget every carried value together.

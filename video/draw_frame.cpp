@@ -119,7 +119,7 @@ SearchEnd Search(VideoReader& video, SearchStart start, int64_t low, int64_t per
 bool SeekAndDecode(VideoReader& video, int64_t target, int64_t low, int64_t per,
                    bool whole = false) {
   int64_t seek_to = target;
-  // Within ±kPtsLimit / 2, so that the sums below cannot overflow.
+  // Between 0 and kPtsLimit / 2, so that the sums below cannot overflow.
   int64_t back = std::clamp<int64_t>(per, 0, kPtsLimit / 2);
   for (int attempt = 0;; ++attempt) {
     const bool from_start = attempt == kEarlierSeeks;

@@ -39,10 +39,15 @@ Host* Host::Current() {
 
 AEIO_BasicData* Host::BasicData(bool without_suite) {
   AEIO_BasicData& data = without_suite ? basic_data_without_suite_ : basic_data_;
-  // Refilled on every call: a plug-in that scribbled on the last one must
-  // not change what the next callback sees.
+  // Checked on every call: a plug-in that scribbled on the last one must
+  // not change what the next callback sees. Rewritten only where it
+  // differs, since calls on other threads read it meanwhile.
   std::lock_guard<std::mutex> lock(state_->mutex);
-  data = state_->MakeBasicData(without_suite);
+  const AEIO_BasicData fresh = state_->MakeBasicData(without_suite);
+  if (data.msg_func != fresh.msg_func || data.pica_basicP != fresh.pica_basicP ||
+      data.aegp_plug_id != fresh.aegp_plug_id || data.aegp_refconPV != fresh.aegp_refconPV) {
+    data = fresh;
+  }
   return &data;
 }
 

@@ -96,7 +96,10 @@ SearchState BeginSearch(VideoReader& video, SearchStart start, int64_t low, int6
                         int64_t stretch) {
   SearchState search;
   search.low = low;
-  search.full_from = std::max(low - std::clamp<int64_t>(stretch, 0, kPtsLimit), -kPtsLimit);
+  // A damaged file's window may lie below the kept range: it is taken from
+  // the range's end, so the difference cannot overflow.
+  search.full_from =
+      std::max(std::max(low, -kPtsLimit) - std::clamp<int64_t>(stretch, 0, kPtsLimit), -kPtsLimit);
   search.per = per;
   switch (start) {
     case SearchStart::kOpened:

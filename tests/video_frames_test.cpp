@@ -496,9 +496,11 @@ TEST(FrameBuffers, AnySizeAndRowLength) {
   EXPECT_TRUE(s.Clean());
 }
 
-// Colours follow the picture's own matrix and range.
+// Colours follow the picture's own matrix and range; a matrix code outside
+// FFmpeg's list falls back to the rule by height.
 TEST(FrameColours, PictureMatrixAndRange) {
-  for (const char* clip : {"hd_bt709.mkv", "hd_untagged.mkv", "mjpeg_full.mkv", "bt601_sd.mkv"}) {
+  for (const char* clip :
+       {"hd_bt709.mkv", "hd_untagged.mkv", "mjpeg_full.mkv", "bt601_sd.mkv", "matrix_32.mkv"}) {
     SCOPED_TRACE(clip);
     PluginSession s;
     ASSERT_TRUE(s.ready()) << s.error;

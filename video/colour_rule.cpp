@@ -1,5 +1,7 @@
 #include "video/colour_rule.h"
 
+#include <cstring>
+
 extern "C" {
 #include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
@@ -20,7 +22,18 @@ bool IsJpegFormat(AVPixelFormat format) {
   }
 }
 
-int MatrixOf(AVColorSpace space, int height) {
+// Demuxers pass a file's colour codes through unchecked (Matroska's
+// MatrixCoefficients may hold any number), and loading an enum field that holds
+// a value outside its type is undefined: the fields are read as plain ints.
+template <typename Enum>
+int CodeOf(const Enum& field) {
+  static_assert(sizeof(Enum) == sizeof(int));
+  int code = 0;
+  std::memcpy(&code, &field, sizeof code);
+  return code;
+}
+
+int MatrixOf(int space, int height) {
   switch (space) {
     case AVCOL_SPC_BT709:
       return SWS_CS_ITU709;
@@ -46,7 +59,8 @@ SourceColour SourceColourOf(const AVFrame& frame) {
   const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
   SourceColour colour{};
   colour.is_rgb = desc != nullptr && (desc->flags & AV_PIX_FMT_FLAG_RGB) != 0;
-  colour.matrix = MatrixOf(frame.colorspace, frame.height);
-  colour.full_range = (frame.color_range == AVCOL_RANGE_JPEG || IsJpegFormat(format)) ? 1 : 0;
+  colour.matrix = MatrixOf(CodeOf(frame.colorspace), frame.height);
+  colour.full_range =
+      (CodeOf(frame.color_range) == AVCOL_RANGE_JPEG || IsJpegFormat(format)) ? 1 : 0;
   return colour;
 }

@@ -40,6 +40,8 @@
 #   hd_bt709.mkv      1280x720 H.264 tagged BT.709 limited range, 25 fps 0.4 s
 #   mjpeg_full.mkv    MJPEG yuvj420p (full range), 25 fps 0.4 s
 #   bt601_sd.mkv      320x240 H.264 without colour tags (the BT.601 rule), 25 fps 0.4 s
+#   matrix_32.mkv     320x240 MPEG-4 whose MatrixCoefficients (55 B1 81) is patched
+#                     from 5 to 32, a code no standard defines (the BT.601 rule)
 #   pcm_s16_48k.mkv pcm_f32_51.mkv flac_44k.mkv flac_mono_22k.mkv aac_48k.mkv
 #   mp3_44k.mkv ac3_51.mkv opus_48k.mkv vorbis_44k.mkv aac_44k.flv mp3_22k.flv
 #                     sound only, 5 s each: stereo unless the name says 51 (5.1) or mono
@@ -357,6 +359,13 @@ clip_colour() {
     $(x264 24) "${exact[@]}" "$tmp/hd_untagged.mkv"
   expect_video "$tmp/hd_untagged.mkv" h264 yuv420p progressive 1:1
   expect "$tmp/hd_untagged.mkv" v:0 color_space=unknown
+  ff -f lavfi -i "$(video 320x240 25 0.4)" \
+    -vf "format=rgb24,scale=out_color_matrix=bt601:out_range=tv,format=yuv420p,$code" \
+    -c:v mpeg4 -q:v 3 -colorspace bt470bg "${exact[@]}" "$tmp/matrix_5.mkv"
+  LC_ALL=C perl -0777 -pe 's{\x55\xB1\x81\x05}{\x55\xB1\x81\x20}' "$tmp/matrix_5.mkv" \
+    >"$tmp/matrix_32.mkv"
+  cmp -s "$tmp/matrix_32.mkv" "$tmp/matrix_5.mkv" && { echo "matrix_32.mkv not patched" >&2; return 1; }
+  rm -f "$tmp/matrix_5.mkv"
 }
 clip_sound() {
   local s=5

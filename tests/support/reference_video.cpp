@@ -26,11 +26,23 @@ struct Closer {
 template <typename T>
 using Own = std::unique_ptr<T, Closer>;
 
+// Read as ints: a file may carry a code outside the enum.
+int Code(const AVColorSpace& c) {
+  int v;
+  std::memcpy(&v, &c, sizeof v);
+  return v;
+}
+int Code(const AVColorRange& c) {
+  int v;
+  std::memcpy(&v, &c, sizeof v);
+  return v;
+}
+
 // The colour rule written out again on purpose: the reference must not share
 // the module's code, or a wrong matrix would pass on both sides.
 int Matrix(const AVFrame& f, ReferenceColour colour) {
   if (colour == ReferenceColour::kForceBt601) return SWS_CS_ITU601;
-  switch (f.colorspace) {
+  switch (Code(f.colorspace)) {
     case AVCOL_SPC_BT709:
       return SWS_CS_ITU709;
     case AVCOL_SPC_BT470BG:
@@ -50,7 +62,7 @@ int Matrix(const AVFrame& f, ReferenceColour colour) {
 
 bool FullRange(const AVFrame& f) {
   const auto fmt = static_cast<AVPixelFormat>(f.format);
-  return f.color_range == AVCOL_RANGE_JPEG || fmt == AV_PIX_FMT_YUVJ420P ||
+  return Code(f.color_range) == AVCOL_RANGE_JPEG || fmt == AV_PIX_FMT_YUVJ420P ||
          fmt == AV_PIX_FMT_YUVJ422P || fmt == AV_PIX_FMT_YUVJ444P || fmt == AV_PIX_FMT_YUVJ440P ||
          fmt == AV_PIX_FMT_YUVJ411P;
 }

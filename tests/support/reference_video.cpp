@@ -27,12 +27,8 @@ template <typename T>
 using Own = std::unique_ptr<T, Closer>;
 
 // Read as ints: a file may carry a code outside the enum.
-int Code(const AVColorSpace& c) {
-  int v;
-  std::memcpy(&v, &c, sizeof v);
-  return v;
-}
-int Code(const AVColorRange& c) {
+template <typename Enum>
+int Code(const Enum& c) {
   int v;
   std::memcpy(&v, &c, sizeof v);
   return v;

@@ -22,8 +22,8 @@ bool IsJpegFormat(AVPixelFormat format) {
   }
 }
 
-// Demuxers pass a file's colour codes through unchecked (Matroska's
-// MatrixCoefficients may hold any number), and loading an enum field that holds
+// A demuxer may pass a file's colour code through unchecked (Matroska's
+// MatrixCoefficients can hold any number), and loading an enum field that holds
 // a value outside its type is undefined: the fields are read as plain ints.
 template <typename Enum>
 int CodeOf(const Enum& field) {
